@@ -1,0 +1,57 @@
+# Quillwatch: `make run` and `make test` work on a fresh Debian 12 machine.
+#   make run              install what is missing, build, lay a starter mavo.sdb, start the program
+#   make test             install what is missing, build, run every test through ctest
+#   make test SANITIZE=1  the same with address and undefined-behaviour sanitizers (in build-asan/)
+#   make bench            build and run the benchmarks (release build in build-bench/)
+#   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
+#   make format           clang-format every source file
+
+ifeq ($(SANITIZE),1)
+BUILD ?= build-asan
+CMAKE_FLAGS += -DQW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else
+BUILD ?= build
+CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
+endif
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build test run bench fuzz format clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+run: build
+	@$(BUILD)/tools/qw-initdb src/storage/schema.sql $(BUILD)/bin/mavo.sdb
+	$(BUILD)/bin/quillwatch
+
+bench: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQW_BENCH=ON -DQW_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS)
+	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+fuzz: deps
+	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQW_FUZZ=ON -DQW_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS)
+	@for f in build-fuzz/fuzz/fuzz_*; do \
+	  name=$$(basename $$f); mkdir -p build-fuzz/corpus/$$name; \
+	  seeds=; [ -d fuzz/seeds/$$name ] && seeds=fuzz/seeds/$$name; \
+	  echo "== $$name ($(FUZZ_SECONDS) s)"; \
+	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=4096 \
+	      -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$name $$seeds >build-fuzz/$$name.log 2>&1; then \
+	    tail -n 40 build-fuzz/$$name.log; exit 1; fi; \
+	  grep -E '^(Done|#[0-9]+.*DONE)' build-fuzz/$$name.log; \
+	done
+
+format:
+	@find src tests bench fuzz tools \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format -i
+
+clean:
+	rm -rf build build-asan build-bench build-fuzz

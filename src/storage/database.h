@@ -1,0 +1,69 @@
+#pragma once
+// One connection to the SQLite database file and the ways statements and queries run on it.
+//
+// Every text is stored and read back as the GBK bytes the program handles, without conversion. A connection
+// may be used from several threads; each Execute or Query holds it for its whole run, and the error message it
+// leaves is the one LastError reports.
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace qw {
+
+// A query's result, read whole into memory. NULL values read as the empty text.
+struct ResultTable {
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+
+  int RowCount() const { return static_cast<int>(rows.size()); }
+  int ColumnCount() const { return static_cast<int>(columns.size()); }
+  // The cell, or the empty text outside the table.
+  const std::string& Cell(int row, int column) const;
+};
+
+enum class OpenResult { Opened, Missing, Failed };
+
+class Connection {
+ public:
+  Connection() = default;
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  bool IsOpen() const;
+  void Close();
+
+ private:
+  friend OpenResult OpenDatabase(Connection&, const std::filesystem::path&, bool);
+  friend bool Execute(Connection&, std::string_view);
+  friend std::string LastError(Connection&);
+  friend ResultTable Query(Connection&, std::string_view);
+
+  mutable std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+  std::string lastError_;
+};
+
+// How long one connection waits for the other's file lock before a statement fails.
+inline constexpr int kBusyTimeoutMs = 5000;
+
+// Closes whatever the connection has open, then opens path. With create off, a file that cannot be opened for
+// reading gives Missing and nothing is created; an open failure leaves the connection closed and gives Failed.
+OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& path, bool create = false);
+
+// Runs the whole text as sqlite3_exec does (several statements allowed); true when every statement succeeded.
+// An empty text fails without touching the database.
+bool Execute(Connection& connection, std::string_view statements);
+
+// The last error message, at most 199 bytes; "not an error" reads as the empty text.
+std::string LastError(Connection& connection);
+
+// Runs a query and reads every row. A query on an unopened connection gives no columns and no rows.
+ResultTable Query(Connection& connection, std::string_view statement);
+
+}  // namespace qw

@@ -1,0 +1,60 @@
+#include "text/waiting.h"
+
+#include <condition_variable>
+#include <mutex>
+
+namespace qw {
+namespace {
+
+thread_local MessagePump* currentPump = nullptr;
+
+// Sleeps until the deadline, or until stop is requested; true when the deadline was reached.
+bool SleepUntil(SteadyTime deadline, std::stop_token stop) {
+  if (!stop.stop_possible()) {
+    std::this_thread::sleep_until(deadline);
+    return true;
+  }
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  return !wake.wait_until(lock, stop, deadline, [] { return false; });
+}
+
+}  // namespace
+
+void InstallMessagePump(MessagePump* pump) { currentPump = pump; }
+
+MessagePump* CurrentMessagePump() { return currentPump; }
+
+std::int64_t IntervalMilliseconds(std::int32_t interval, std::int32_t unit) {
+  std::int64_t multiplier = unit;
+  switch (unit) {
+    case 0: multiplier = 1; break;
+    case 1: multiplier = 1000; break;
+    case 2: multiplier = 60000; break;
+    case 3: multiplier = 3600000; break;
+    default: break;
+  }
+  // The product of two 32-bit values always fits in 64 bits.
+  return static_cast<std::int64_t>(interval) * multiplier;
+}
+
+bool WaitPumping(std::int32_t interval, std::int32_t unit, std::stop_token stop) {
+  const std::int64_t ms = IntervalMilliseconds(interval, unit);
+  if (ms <= 0) return true;
+  // The deadline is fixed once, on the monotonic clock; events handled meanwhile never lengthen it.
+  const SteadyTime deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  MessagePump* pump = currentPump;
+  if (pump == nullptr) return SleepUntil(deadline, stop);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (stop.stop_requested()) return false;
+    pump->ProcessUntil(deadline);
+  }
+  return !stop.stop_requested();
+}
+
+void PumpPendingMessages() {
+  if (MessagePump* pump = currentPump) pump->ProcessPending();
+}
+
+}  // namespace qw

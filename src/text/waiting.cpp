@@ -1,7 +1,9 @@
 #include "text/waiting.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace qw {
 namespace {
@@ -40,8 +42,11 @@ std::int64_t IntervalMilliseconds(std::int32_t interval, std::int32_t unit) {
 }
 
 bool WaitPumping(std::int32_t interval, std::int32_t unit, std::stop_token stop) {
-  const std::int64_t ms = IntervalMilliseconds(interval, unit);
+  std::int64_t ms = IntervalMilliseconds(interval, unit);
   if (ms <= 0) return true;
+  // Hours times the largest interval would overflow the clock's nanoseconds; a century is long enough.
+  const std::int64_t kLongestMs = 100LL * 366 * 24 * 3600 * 1000;
+  ms = std::min(ms, kLongestMs);
   // The deadline is fixed once, on the monotonic clock; events handled meanwhile never lengthen it.
   const SteadyTime deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   MessagePump* pump = currentPump;

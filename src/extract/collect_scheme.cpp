@@ -1,0 +1,153 @@
+#include "extract/collect_scheme.h"
+
+#include <string>
+#include <vector>
+
+#include "extract/pipeline.h"
+#include "monitor/status_log.h"
+#include "storage/scheme_cache.h"
+#include "storage/sql_literal.h"
+#include "storage/sql_runner.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+#include "text/waiting.h"
+
+namespace qw {
+namespace {
+
+// The scheme values one pass works with, read from the cache once at its start.
+struct SchemeSnapshot {
+  std::string name, url, cookie, ua, code, marker, urlTemplate, pattern, before, after;
+  int titleGroup = 0, idGroup = 0, otherGroup = 0, mode = kNewestOnTop;
+  std::int32_t lastId = 0;
+};
+
+SchemeSnapshot Snapshot(const SchemeRow& row) {
+  SchemeSnapshot s;
+  s.name = row[kRuleName];
+  s.url = row[kRuleUrl];
+  s.cookie = row[kRuleCookie];
+  s.ua = row[kRuleUa];
+  s.code = row[kRuleCode];
+  s.marker = row[kRuleArttile];
+  s.urlTemplate = row[kRuleBuquan];
+  s.pattern = row[kRuleRegular];
+  s.before = row[kRuleBefore];
+  s.after = row[kRuleAfter];
+  s.titleGroup = ToInteger(row[kRuleTindex]);
+  s.idGroup = ToInteger(row[kRuleUindex]);
+  s.otherGroup = ToInteger(row[kRuleOindex]);
+  s.mode = ToInteger(row[kRuleType]);
+  s.lastId = ToInteger(row[kRuleLastid]);
+  return s;
+}
+
+class Pass {
+ public:
+  Pass(int id, CollectContext& context) : id_(id), idText_(std::to_string(id)), context_(context) {}
+
+  void Run() {
+    if (std::optional<SchemeRow> row = context_.cache.Row(id_)) {
+      if (!context_.stop.stop_requested()) Collect(Snapshot(*row));
+    } else {
+      context_.log.AppendStatusLine(QW_GBK("\r\n方案") + idText_ + QW_GBK("不在方案列表中，请刷新方案列表！"));
+    }
+    context_.log.AppendStatusLine(QW_GBK("\r\n任务") + idText_ + QW_GBK("已结束----") + Timestamp());
+  }
+
+ private:
+  void Collect(SchemeSnapshot s) {
+    std::string cookie = s.cookie;
+    const std::string page =
+        FlattenLines(FetchPageText(s.url, cookie, s.ua, s.code, context_.fetchLimits, context_.stop));
+    // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
+    context_.cache.Set(id_, kRuleCookie, cookie);
+    // A stop during the fetch leaves the page incomplete: judge nothing on it and move nothing on.
+    if (context_.stop.stop_requested()) return;
+
+    ApplyMarker(s, page);
+    const std::string region = CutRegion(page, s.before, s.after);
+    if (region.empty()) context_.log.AppendStatusLine(QW_GBK("出错！截取源码为空，请检查方案的采集区域！"));
+
+    const std::vector<Hit> hits = MatchAll(s.pattern, region);
+    if (hits.empty()) return;
+
+    const std::vector<std::string> placeholders = TemplatePlaceholders(s.urlTemplate);
+    std::int32_t highestId = s.lastId;
+    std::string lastUrl;
+    bool allStored = true;
+    // Walk backwards so that the oldest new article gets the smallest article id.
+    for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit) {
+      if (s.mode == kRisingId) {
+        const std::int32_t articleId = ToInteger(GroupText(*hit, s.idGroup));
+        if (articleId <= s.lastId) continue;
+        if (articleId > highestId) highestId = articleId;
+      }
+      lastUrl = ComposeArticleUrl(s.urlTemplate, placeholders, *hit);
+      if (Store(s, *hit, lastUrl)) {
+        context_.newArticleFlag.store(true);
+      } else {
+        allStored = false;
+      }
+      Pause();
+    }
+
+    if (s.mode == kRisingId && highestId == s.lastId) return;
+    if (!allStored) {
+      // Keeping the marker where it was makes the next pass offer the articles whose insert failed again.
+      context_.log.AppendStatusLine(QW_GBK("\r\n任务") + idText_ +
+                                    QW_GBK("有文章未能保存，保留上次的文章标记，下轮将重试！"));
+      return;
+    }
+    // With new articles at the bottom the marker becomes the next pass's start marker, so it must be the last
+    // article seen; everywhere else it is the first one on the page.
+    const Hit& markerHit = s.mode == kNewestAtBottom ? hits.back() : hits.front();
+    const std::string newMarker = GroupText(markerHit, s.titleGroup);
+    const std::string highestText = std::to_string(highestId);
+    context_.cache.Set(id_, kRuleArttile, newMarker);
+    context_.cache.Set(id_, kRuleLastid, highestText);
+    context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
+                     "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText + " where id=" + idText_);
+  }
+
+  // Narrows the capture region to what lies beyond the last article seen.
+  void ApplyMarker(SchemeSnapshot& s, std::string_view page) {
+    if (s.mode == kRisingId) return;
+    if (!s.marker.empty() && Find(page, s.marker, 1) != kNotFound) {
+      (s.mode == kNewestAtBottom ? s.before : s.after) = s.marker;
+    } else {
+      context_.log.AppendStatusLine(QW_GBK("源码中末发现最后文章标记！"));
+    }
+  }
+
+  bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url) {
+    const std::string statement =
+        "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" + SqlQuoted(s.name) + "'," +
+        idText_ + ",'" + SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
+        SqlQuoted(GroupText(hit, s.otherGroup)) + "','" + SqlQuoted(Timestamp()) + "',0)";
+    return context_.sql.Run(statement).ok;
+  }
+
+  // Spreads the writes out; after a stop request the remaining articles are stored without pausing.
+  void Pause() {
+    if (context_.stop.stop_requested()) return;
+    if (context_.pauseAfterStore) {
+      context_.pauseAfterStore();
+      return;
+    }
+    PumpPendingMessages();
+    WaitPumping(400, 0, context_.stop);
+  }
+
+  std::string Timestamp() const { return context_.timestamp ? context_.timestamp() : TimestampText(); }
+
+  const int id_;
+  const std::string idText_;
+  CollectContext& context_;
+};
+
+}  // namespace
+
+void CollectScheme(int id, CollectContext& context) { Pass(id, context).Run(); }
+
+}  // namespace qw

@@ -47,11 +47,14 @@ class Pass {
   Pass(int id, CollectContext& context) : id_(id), idText_(std::to_string(id)), context_(context) {}
 
   void Run() {
+    if (Stopped()) return;
     if (std::optional<SchemeRow> row = context_.cache.Row(id_)) {
-      if (!context_.stop.stop_requested()) Collect(Snapshot(*row));
+      Collect(Snapshot(*row));
     } else {
       context_.log.AppendStatusLine(QW_GBK("\r\n方案") + idText_ + QW_GBK("不在方案列表中，请刷新方案列表！"));
     }
+    // A stopped worker leaves no further line or statement behind.
+    if (Stopped()) return;
     context_.log.AppendStatusLine(QW_GBK("\r\n任务") + idText_ + QW_GBK("已结束----") + Timestamp());
   }
 
@@ -63,7 +66,7 @@ class Pass {
     // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
     context_.cache.Set(id_, kRuleCookie, cookie);
     // A stop during the fetch leaves the page incomplete: judge nothing on it and move nothing on.
-    if (context_.stop.stop_requested()) return;
+    if (Stopped()) return;
 
     ApplyMarker(s, page);
     const std::string region = CutRegion(page, s.before, s.after);
@@ -77,7 +80,9 @@ class Pass {
     std::string lastUrl;
     bool allStored = true;
     // Walk backwards so that the oldest new article gets the smallest article id.
+    // A stop ends the pass between two statements; the marker then stays, so the next run offers the rest again.
     for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit) {
+      if (Stopped()) return;
       if (s.mode == kRisingId) {
         const std::int32_t articleId = ToInteger(GroupText(*hit, s.idGroup));
         if (articleId <= s.lastId) continue;
@@ -92,7 +97,7 @@ class Pass {
       Pause();
     }
 
-    if (s.mode == kRisingId && highestId == s.lastId) return;
+    if (Stopped() || (s.mode == kRisingId && highestId == s.lastId)) return;
     if (!allStored) {
       // Keeping the marker where it was makes the next pass offer the articles whose insert failed again.
       context_.log.AppendStatusLine(QW_GBK("\r\n任务") + idText_ +
@@ -128,9 +133,9 @@ class Pass {
     return context_.sql.Run(statement).ok;
   }
 
-  // Spreads the writes out; after a stop request the remaining articles are stored without pausing.
+  // Spreads the writes out; a stop request ends the pause early.
   void Pause() {
-    if (context_.stop.stop_requested()) return;
+    if (Stopped()) return;
     if (context_.pauseAfterStore) {
       context_.pauseAfterStore();
       return;
@@ -138,6 +143,8 @@ class Pass {
     PumpPendingMessages();
     WaitPumping(400, 0, context_.stop);
   }
+
+  bool Stopped() const { return context_.stop.stop_requested(); }
 
   std::string Timestamp() const { return context_.timestamp ? context_.timestamp() : TimestampText(); }
 

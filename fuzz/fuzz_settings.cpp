@@ -17,17 +17,20 @@
 
 namespace {
 
+// The run's folder; a plain buffer, since the exit handler that removes it runs after static objects are
+// gone.
+char folder[64];
+
 const std::filesystem::path& FilePath() {
   static const std::filesystem::path path = [] {
     const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/qw-fuzz-settings-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) abort();
-    // The folder goes when the fuzzer exits normally.
+    std::snprintf(folder, sizeof folder, "%s/qw-fuzz-settings-XXXXXX", base);
+    if (mkdtemp(folder) == nullptr) abort();
     std::atexit([] {
       std::error_code ec;
-      std::filesystem::remove_all(FilePath().parent_path(), ec);
+      std::filesystem::remove_all(folder, ec);
     });
-    return std::filesystem::path(pattern) / "mavonet.ini";
+    return std::filesystem::path(folder) / "mavonet.ini";
   }();
   return path;
 }

@@ -2,8 +2,8 @@
 // One connection to the SQLite database file and the ways statements and queries run on it.
 //
 // Every text is stored and read back as the GBK bytes the program handles, without conversion. A connection
-// may be used from several threads; each Execute or Query holds it for its whole run, and the error message it
-// leaves is the one LastError reports.
+// may be used from several threads; each Execute or Query holds it for its whole run, and the error message
+// it leaves is the one LastError reports.
 
 #include <filesystem>
 #include <mutex>
@@ -41,6 +41,7 @@ class Connection {
  private:
   friend OpenResult OpenDatabase(Connection&, const std::filesystem::path&, bool);
   friend bool Execute(Connection&, std::string_view);
+  friend bool Execute(Connection&, std::string_view, std::string&);
   friend std::string LastError(Connection&);
   friend ResultTable Query(Connection&, std::string_view);
 
@@ -53,12 +54,16 @@ class Connection {
 inline constexpr int kBusyTimeoutMs = 5000;
 
 // Closes whatever the connection has open, then opens path. With create off, a file that cannot be opened for
-// reading gives Missing and nothing is created; an open failure leaves the connection closed and gives Failed.
+// reading gives Missing and nothing is created; an open failure leaves the connection closed and gives
+// Failed.
 OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& path, bool create = false);
 
 // Runs the whole text as sqlite3_exec does (several statements allowed); true when every statement succeeded.
 // An empty text fails without touching the database.
 bool Execute(Connection& connection, std::string_view statements);
+// As above, and error receives the message the run left (what LastError would report right after it), taken
+// inside the same hold of the connection so that no other thread's statement can replace it in between.
+bool Execute(Connection& connection, std::string_view statements, std::string& error);
 
 // The last error message, at most 199 bytes; "not an error" reads as the empty text.
 std::string LastError(Connection& connection);

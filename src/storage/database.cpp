@@ -1,0 +1,184 @@
+#include "storage/database.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "text/encoding.h"
+
+namespace qw {
+namespace {
+
+constexpr std::size_t kErrorLimit = 199;
+
+// The message cut to the limit without splitting a two-byte GBK character; "not an error" reads as empty.
+std::string ClippedError(const char* message) {
+  if (message == nullptr) return {};
+  std::string_view text(message);
+  if (text == "not an error") return {};
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t step = static_cast<unsigned char>(text[end]) >= 0x80 && end + 1 < text.size() ? 2 : 1;
+    if (end + step > kErrorLimit) break;
+    end += step;
+  }
+  return std::string(text.substr(0, end));
+}
+
+// True when path names a regular file this process can open for reading.
+bool ReadableFile(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  ::close(fd);
+  return regular;
+}
+
+const std::string& NotOpenText() { return QW_GBK("数据库未打开"); }
+
+}  // namespace
+
+const std::string& ResultTable::Cell(int row, int column) const {
+  static const std::string kEmpty;
+  if (row < 0 || row >= RowCount() || column < 0) return kEmpty;
+  const auto& cells = rows[static_cast<std::size_t>(row)];
+  if (static_cast<std::size_t>(column) >= cells.size()) return kEmpty;
+  return cells[static_cast<std::size_t>(column)];
+}
+
+Connection::~Connection() { Close(); }
+
+bool Connection::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return db_ != nullptr;
+}
+
+void Connection::Close() {
+  std::lock_guard lock(mutex_);
+  if (db_ != nullptr) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& path, bool create) {
+  std::lock_guard lock(connection.mutex_);
+  if (connection.db_ != nullptr) {
+    sqlite3_close_v2(connection.db_);
+    connection.db_ = nullptr;
+  }
+  if (!create && !ReadableFile(path)) {
+    connection.lastError_ = NotOpenText();
+    return OpenResult::Missing;
+  }
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    connection.lastError_ = ClippedError(db != nullptr ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close_v2(db);
+    return OpenResult::Failed;
+  }
+  // The two connections share the file: a statement waits for the other's lock instead of failing at once.
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // The article-list query writes its planid condition as a double-quoted string literal.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
+  // SQLite reads the file lazily; reading the schema now tells a file that is not a database from one that
+  // is.
+  if (sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    connection.lastError_ = ClippedError(sqlite3_errmsg(db));
+    sqlite3_close_v2(db);
+    return OpenResult::Failed;
+  }
+  connection.db_ = db;
+  connection.lastError_.clear();
+  return OpenResult::Opened;
+}
+
+bool Execute(Connection& connection, std::string_view statements) {
+  std::string ignored;
+  return Execute(connection, statements, ignored);
+}
+
+bool Execute(Connection& connection, std::string_view statements, std::string& error) {
+  std::lock_guard lock(connection.mutex_);
+  if (statements.empty()) {
+    error = connection.lastError_;
+    return false;
+  }
+  if (connection.db_ == nullptr) {
+    connection.lastError_ = NotOpenText();
+    error = connection.lastError_;
+    return false;
+  }
+  // sqlite3_exec reads a C string; the copy gives the terminator a string_view lacks.
+  const std::string text(statements);
+  const int rc = sqlite3_exec(connection.db_, text.c_str(), nullptr, nullptr, nullptr);
+  connection.lastError_ = rc == SQLITE_OK ? std::string() : ClippedError(sqlite3_errmsg(connection.db_));
+  error = connection.lastError_;
+  return rc == SQLITE_OK;
+}
+
+std::string LastError(Connection& connection) {
+  std::lock_guard lock(connection.mutex_);
+  return connection.lastError_;
+}
+
+ResultTable Query(Connection& connection, std::string_view statement) {
+  std::lock_guard lock(connection.mutex_);
+  ResultTable table;
+  if (connection.db_ == nullptr) {
+    connection.lastError_ = NotOpenText();
+    return table;
+  }
+  sqlite3* db = connection.db_;
+  // Every statement of the text runs; the result is the first one that yields columns. A failure anywhere
+  // gives an empty table, so a caller never sees half a result.
+  const std::string text(statement);
+  const char* next = text.c_str();
+  bool haveResult = false;
+  while (next != nullptr && *next != '\0') {
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, next, -1, &stmt, &tail) != SQLITE_OK) {
+      connection.lastError_ = ClippedError(sqlite3_errmsg(db));
+      return {};
+    }
+    next = tail;
+    if (stmt == nullptr) continue;  // Blank text or a lone comment.
+    const int columns = sqlite3_column_count(stmt);
+    const bool collect = !haveResult && columns > 0;
+    if (collect) {
+      haveResult = true;
+      for (int c = 0; c < columns; ++c) {
+        const char* name = sqlite3_column_name(stmt, c);
+        table.columns.emplace_back(name != nullptr ? name : "");
+      }
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      if (!collect) continue;
+      std::vector<std::string> row;
+      row.reserve(static_cast<std::size_t>(columns));
+      for (int c = 0; c < columns; ++c) {
+        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+        const int bytes = sqlite3_column_bytes(stmt, c);
+        row.emplace_back(value != nullptr ? std::string(value, static_cast<std::size_t>(bytes))
+                                          : std::string());
+      }
+      table.rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+      connection.lastError_ = ClippedError(sqlite3_errmsg(db));
+      sqlite3_finalize(stmt);
+      return {};
+    }
+    sqlite3_finalize(stmt);
+  }
+  connection.lastError_.clear();
+  return table;
+}
+
+}  // namespace qw

@@ -1,0 +1,26 @@
+#include "storage/sql_runner.h"
+
+#include "monitor/status_log.h"
+#include "text/encoding.h"
+
+namespace qw {
+
+SqlResult SqlRunner::Run(std::string_view statements) {
+  constexpr std::int32_t kPollMs = 100;
+  SqlResult result;
+  std::string error;
+  {
+    // The error text is taken while the flag is still held, so a statement waiting for the flag cannot
+    // replace it before it is read.
+    BusyGuard guard(busy_, kPollMs);
+    result.ok = Execute(main_, statements, error);
+  }
+  result.text = result.ok ? QW_GBK("SQL成功！") : QW_GBK("SQL出错：") + error + QW_GBK("，请重启软件！");
+  std::string line;
+  line.reserve(2 + statements.size() + result.text.size());
+  line.append("\r\n").append(statements).append(result.text);
+  log_.AppendStatusLine(std::move(line));
+  return result;
+}
+
+}  // namespace qw

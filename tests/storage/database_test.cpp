@@ -1,0 +1,160 @@
+#include "storage/database.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "storage/database_fixture.h"
+#include "text/encoding.h"
+
+namespace qw::test {
+namespace {
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+TEST(OpenDatabaseTest, MissingOrUnreadableFileIsMissingAndNothingIsCreated) {
+  TempDir dir;
+  Connection connection;
+  EXPECT_EQ(OpenDatabase(connection, dir / "mavo.sdb"), OpenResult::Missing);
+  EXPECT_FALSE(std::filesystem::exists(dir / "mavo.sdb"));
+  EXPECT_FALSE(connection.IsOpen());
+
+  std::filesystem::create_directory(dir / "folder.sdb");
+  EXPECT_EQ(OpenDatabase(connection, dir / "folder.sdb"), OpenResult::Missing);
+
+  // Permissions do not stop root from reading, so the unreadable file only counts for other users.
+  if (geteuid() != 0) {
+    CreateDatabaseFile(dir / "locked.sdb");
+    ASSERT_EQ(chmod((dir / "locked.sdb").c_str(), 0), 0);
+    EXPECT_EQ(OpenDatabase(connection, dir / "locked.sdb"), OpenResult::Missing);
+  }
+}
+
+TEST(OpenDatabaseTest, FileThatIsNotADatabaseFailsAndLeavesTheConnectionClosed) {
+  TempDir dir;
+  std::mt19937 random(7);
+  std::string noise(4096, '\0');
+  for (char& byte : noise) byte = static_cast<char>(random());
+  WriteBytes(dir / "mavo.sdb", noise);
+
+  Connection connection;
+  CreateDatabaseFile(dir / "good.sdb");
+  ASSERT_EQ(OpenDatabase(connection, dir / "good.sdb"), OpenResult::Opened);
+  // Opening closes the good database first, whatever the outcome.
+  EXPECT_EQ(OpenDatabase(connection, dir / "mavo.sdb"), OpenResult::Failed);
+  EXPECT_FALSE(connection.IsOpen());
+  EXPECT_EQ(LastError(connection), "file is not a database");
+  EXPECT_FALSE(Execute(connection, "select 1"));
+  EXPECT_EQ(LastError(connection), QW_GBK("数据库未打开"));
+  EXPECT_EQ(Query(connection, "select 1").ColumnCount(), 0);
+}
+
+TEST(OpenDatabaseTest, EmptyFileOpensButItsMissingTablesGiveClearFailures) {
+  TempDir dir;
+  WriteBytes(dir / "mavo.sdb", "");
+  Connection connection;
+  ASSERT_EQ(OpenDatabase(connection, dir / "mavo.sdb"), OpenResult::Opened);
+  const ResultTable table = Query(connection, "select * from rule");
+  EXPECT_EQ(table.ColumnCount(), 0);
+  EXPECT_EQ(table.RowCount(), 0);
+  EXPECT_EQ(LastError(connection), "no such table: rule");
+  EXPECT_FALSE(Execute(connection, "update rule set isdo=1 where id=1"));
+}
+
+TEST_F(DatabaseTest, ExecuteRunsEveryStatementAndReportsTheFirstFailure) {
+  EXPECT_TRUE(Execute(main_, "insert into info(title) values('a'); insert into info(title) values('b')"));
+  EXPECT_EQ(LastError(main_), "");  // "not an error" reads as empty.
+  EXPECT_EQ(Query(main_, "select title from info").RowCount(), 2);
+
+  EXPECT_FALSE(Execute(main_, "insert into info(title) values('c'); insert into nowhere values(1)"));
+  EXPECT_EQ(LastError(main_), "no such table: nowhere");
+  // An empty text fails and leaves the last error as it was: the database was not asked.
+  EXPECT_FALSE(Execute(main_, ""));
+  EXPECT_EQ(LastError(main_), "no such table: nowhere");
+  EXPECT_EQ(Query(main_, "select title from info").RowCount(), 3);  // Nothing is undone.
+}
+
+TEST_F(DatabaseTest, LastErrorStopsAt199BytesWithoutSplittingACharacter) {
+  const std::string longName(300, 'x');
+  EXPECT_FALSE(Execute(main_, "select * from " + longName));
+  EXPECT_EQ(LastError(main_), ("no such table: " + longName).substr(0, 199));
+
+  // "no such table: " is 15 bytes; 92 two-byte characters end at byte 199, so the 93rd cannot fit.
+  std::string gbkName = "a";
+  for (int i = 0; i < 150; ++i) gbkName += QW_GBK("中");
+  EXPECT_FALSE(Execute(main_, "select * from " + gbkName));
+  const std::string error = LastError(main_);
+  EXPECT_EQ(error.size(), 198u);
+  EXPECT_EQ(error, ("no such table: " + gbkName).substr(0, 198));
+}
+
+TEST_F(DatabaseTest, QueryReadsColumnNamesAndEveryRowAsText) {
+  ASSERT_TRUE(Execute(main_, "insert into rule(class,name,lastid) values(3,'n',42)"));
+  const ResultTable rules = Query(main_, "select * from rule");
+  const std::vector<std::string> expected = {
+      "id",     "class",   "code",   "name",  "url",    "cookie", "ua",     "arttile", "arturl", "lasttime",
+      "buquan", "regular", "before", "after", "tindex", "uindex", "oindex", "isdo",    "lastid", "type"};
+  EXPECT_EQ(rules.columns, expected);
+  ASSERT_EQ(rules.RowCount(), 1);
+  EXPECT_EQ(rules.Cell(0, 0), "1");
+  EXPECT_EQ(rules.Cell(0, 1), "3");
+  EXPECT_EQ(rules.Cell(0, 7), "");  // NULL arttile.
+  EXPECT_EQ(rules.Cell(0, 18), "42");
+  EXPECT_EQ(rules.Cell(5, 0), "");  // Outside the table.
+  EXPECT_EQ(rules.Cell(0, 20), "");
+
+  // A failing query gives an empty result, never a part of one.
+  const ResultTable failed = Query(main_, "select * from info; select * from nowhere");
+  EXPECT_EQ(failed.ColumnCount(), 0);
+  EXPECT_EQ(LastError(main_), "no such table: nowhere");
+}
+
+TEST_F(DatabaseTest, DoubleQuotedPlanIdIsTakenAsAString) {
+  ASSERT_TRUE(Execute(main_,
+                      "insert into info(planname,planid,title) values('a',5,'t1');"
+                      "insert into info(planname,planid,title) values('b',6,'t2');"
+                      "insert into info(planname,planid,title) values('a',5,'t3')"));
+  const ResultTable table = Query(main_, R"(select * from info where planid="5" order by id desc LIMIT 100)");
+  ASSERT_EQ(table.RowCount(), 2);
+  EXPECT_EQ(table.Cell(0, 3), "t3");
+  EXPECT_EQ(table.Cell(1, 3), "t1");
+}
+
+TEST_F(DatabaseTest, StatementWaitsForTheOtherConnectionsWriteLock) {
+  Connection options;
+  ASSERT_EQ(OpenDatabase(options, path_), OpenResult::Opened);
+  ASSERT_TRUE(Execute(options, "begin immediate; insert into rule(name) values('held')"));
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(Execute(options, "commit"));
+  });
+  // Without the busy timeout this fails at once with "database is locked".
+  const bool ok = Execute(main_, "insert into info(title) values('waited')");
+  releaser.join();
+  EXPECT_TRUE(ok) << LastError(main_);
+  EXPECT_EQ(Query(main_, "select * from rule").RowCount(), 1);
+}
+
+TEST_F(DatabaseTest, OneConnectionServesSeveralThreads) {
+  constexpr int kPerThread = 100;
+  auto insert = [&](const char* who) {
+    for (int i = 0; i < kPerThread; ++i) {
+      EXPECT_TRUE(Execute(main_, std::string("insert into info(title) values('") + who + "')"));
+      EXPECT_EQ(Query(main_, "select count(*) from info").RowCount(), 1);
+    }
+  };
+  std::thread worker(insert, "worker");
+  insert("ui");
+  worker.join();
+  EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), std::to_string(2 * kPerThread));
+}
+
+}  // namespace
+}  // namespace qw::test

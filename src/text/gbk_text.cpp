@@ -30,16 +30,28 @@ inline std::size_t SpaceLength(std::string_view text, std::size_t i) {
   return 0;
 }
 
+// Compares n bytes of the text at a (a character start) with the part at b, ASCII letters without regard to
+// case. The second byte of a two-byte character in the text is compared exactly: it may look like an ASCII
+// letter, but folding it would turn the character into a different one.
 bool CaseFreeEqual(const char* a, const char* b, std::size_t n) {
+  bool trail = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i]))) return false;
+    const unsigned char ta = static_cast<unsigned char>(a[i]);
+    const unsigned char tb = static_cast<unsigned char>(b[i]);
+    if (trail) {
+      if (ta != tb) return false;
+      trail = false;
+    } else {
+      if (AsciiLower(ta) != AsciiLower(tb)) return false;
+      trail = IsLead(ta);
+    }
   }
   return true;
 }
 
 // Tells whether 0-based index p is a character start, given that `known` (<= p) is one. A byte below 0x80 is
-// always followed by a character start (it is a one-byte character or the second byte of a pair), so only the run
-// of lead-range bytes just before p matters: p starts a character when that run has even length.
+// always followed by a character start (it is a one-byte character or the second byte of a pair), so only the
+// run of lead-range bytes just before p matters: p starts a character when that run has even length.
 inline bool IsCharStart(std::string_view text, std::size_t known, std::size_t p) {
   std::size_t q = p;
   while (q > known && IsLead(static_cast<unsigned char>(text[q - 1]))) --q;
@@ -102,7 +114,8 @@ Pos FindLast(std::string_view text, std::string_view part, Pos start, bool caseF
   }
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view part, std::string_view by, bool caseSensitive) {
+std::string ReplaceAll(std::string_view text, std::string_view part, std::string_view by,
+                       bool caseSensitive) {
   if (part.empty()) return std::string(text);
   std::string out;
   std::size_t from = 0;
@@ -171,7 +184,8 @@ std::string RemoveSpaces(std::string_view text) {
 
 std::string Left(std::string_view text, Pos n) {
   if (n <= 0) return {};
-  return std::string(text.substr(0, static_cast<std::size_t>(std::min<Pos>(n, static_cast<Pos>(text.size())))));
+  return std::string(
+      text.substr(0, static_cast<std::size_t>(std::min<Pos>(n, static_cast<Pos>(text.size())))));
 }
 
 std::string Right(std::string_view text, Pos n) {
@@ -211,7 +225,8 @@ std::string CutRegion(std::string_view text, std::string_view startMarker, std::
   const Pos regionStart = s + static_cast<Pos>(start.size());
   const Pos e = Find(text, end, regionStart);
   if (e == kNotFound) return {};
-  return std::string(text.substr(static_cast<std::size_t>(regionStart - 1), static_cast<std::size_t>(e - regionStart)));
+  return std::string(
+      text.substr(static_cast<std::size_t>(regionStart - 1), static_cast<std::size_t>(e - regionStart)));
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/byte_search.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -149,6 +150,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string endMarker = input.ConsumeRandomLengthString(32);
   const std::string by = input.ConsumeRandomLengthString(8);
   const std::string text = input.ConsumeRemainingBytesAsString();
+
+  // Every variant of the byte search agrees with memmem.
+  const void* hit = memmem(text.data(), text.size(), part.data(), part.size());
+  const std::size_t expectedHit =
+      hit == nullptr ? std::string_view::npos : static_cast<const char*>(hit) - text.data();
+  for (qw::SearchLevel level :
+       {qw::SearchLevel::kMemmem, qw::SearchLevel::kSse2, qw::SearchLevel::kAvx2, qw::SearchLevel::kAvx512}) {
+    Check(qw::SearchBytes(text, part, level) == expectedHit, "SearchBytes");
+  }
 
   // Find and FindLast agree with the scan; a hit is a character start (from the scan's start) holding part.
   const Pos found = qw::Find(text, part, start, caseFree);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "text/byte_search.h"
 #include "text/encoding.h"
 
 namespace qw {
@@ -63,9 +64,9 @@ inline bool IsCharStart(std::string_view text, std::size_t known, std::size_t p)
 std::size_t FindExact(std::string_view text, std::string_view part, std::size_t from) {
   std::size_t known = from;
   while (from + part.size() <= text.size()) {
-    const void* hit = memmem(text.data() + from, text.size() - from, part.data(), part.size());
-    if (hit == nullptr) return std::string_view::npos;
-    const std::size_t p = static_cast<const char*>(hit) - text.data();
+    const std::size_t hit = SearchBytes(text.substr(from), part);
+    if (hit == std::string_view::npos) return std::string_view::npos;
+    const std::size_t p = from + hit;
     if (IsCharStart(text, known, p)) return p;
     // p is the second byte of a pair, so p + 1 starts a character.
     known = from = p + 1;
@@ -215,10 +216,23 @@ std::string Lower(std::string_view text) {
 
 bool Equal(std::string_view a, std::string_view b) { return a == b; }
 
+namespace {
+
+// The marker with every "#引号" token turned into a double quote. Markers rarely hold the token, so a
+// rewritten copy is made (in storage) only when the marker has a "#" at all.
+std::string_view ExpandQuoteToken(std::string_view marker, std::string& storage) {
+  if (marker.find('#') == std::string_view::npos) return marker;
+  storage = ReplaceAll(marker, QW_GBK("#引号"), "\"", true);
+  return storage;
+}
+
+}  // namespace
+
 std::string CutRegion(std::string_view text, std::string_view startMarker, std::string_view endMarker) {
-  const std::string& token = QW_GBK("#引号");
-  const std::string start = ReplaceAll(startMarker, token, "\"", true);
-  const std::string end = ReplaceAll(endMarker, token, "\"", true);
+  std::string startStorage;
+  std::string endStorage;
+  const std::string_view start = ExpandQuoteToken(startMarker, startStorage);
+  const std::string_view end = ExpandQuoteToken(endMarker, endStorage);
   if (end.empty()) return {};
   const Pos s = Find(text, start, 1);
   if (s == kNotFound) return {};

@@ -32,7 +32,9 @@ MessagePump* CurrentMessagePump();
 std::int64_t IntervalMilliseconds(std::int32_t interval, std::int32_t unit);
 
 // Waits the interval, processing the calling thread's events meanwhile when it has a pump. An interval of 0
-// or less returns at once. Returns true after the interval has passed, false when stop ended the wait early.
+// or less returns at once; one longer than a century is cut to a century. Returns true after the interval has
+// passed, false when stop ended the wait early. The pump gets the fixed deadline; with a stop token that can
+// be triggered it gets the wait in slices of a few tens of milliseconds instead, so the request is noticed.
 bool WaitPumping(std::int32_t interval, std::int32_t unit = 0, std::stop_token stop = {});
 
 // Processes the events already queued for the calling thread; does nothing on a thread without a pump.

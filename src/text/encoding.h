@@ -6,18 +6,19 @@
 
 namespace qw {
 
-// UTF-8 page bytes to GBK text. Invalid UTF-8 and characters GBK lacks become "?"; never fails. The result ends
-// at the first NUL byte.
+// UTF-8 page bytes to GBK text. Invalid UTF-8 and characters GBK lacks become "?"; never fails. The result
+// ends at the first NUL byte.
 std::string Utf8ToGbk(std::string_view bytes);
 
-// GBK text to UTF-8, for showing texts in the windows. Invalid GBK becomes U+FFFD. Ends at the first NUL byte.
+// GBK text to UTF-8, for showing texts in the windows. Invalid GBK becomes U+FFFD. Ends at the first NUL
+// byte.
 std::string GbkToUtf8(std::string_view gbk);
 
 }  // namespace qw
 
 // A GBK copy of a UTF-8 source literal, converted once per call site and kept for the process lifetime.
-#define QW_GBK(literal)                                                 \
-  ([]() -> const std::string& {                                         \
-    static const std::string converted = ::qw::Utf8ToGbk(literal);      \
-    return converted;                                                   \
+#define QW_GBK(literal)                                            \
+  ([]() -> const std::string& {                                    \
+    static const std::string converted = ::qw::Utf8ToGbk(literal); \
+    return converted;                                              \
   }())

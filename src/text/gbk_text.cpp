@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "text/byte_search.h"
 #include "text/encoding.h"
 
 namespace qw {
@@ -30,16 +31,28 @@ inline std::size_t SpaceLength(std::string_view text, std::size_t i) {
   return 0;
 }
 
+// Compares n bytes of the text at a (a character start) with the part at b, ASCII letters without regard to
+// case. The second byte of a two-byte character in the text is compared exactly: it may look like an ASCII
+// letter, but folding it would turn the character into a different one.
 bool CaseFreeEqual(const char* a, const char* b, std::size_t n) {
+  bool trail = false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (AsciiLower(static_cast<unsigned char>(a[i])) != AsciiLower(static_cast<unsigned char>(b[i]))) return false;
+    const unsigned char ta = static_cast<unsigned char>(a[i]);
+    const unsigned char tb = static_cast<unsigned char>(b[i]);
+    if (trail) {
+      if (ta != tb) return false;
+      trail = false;
+    } else {
+      if (AsciiLower(ta) != AsciiLower(tb)) return false;
+      trail = IsLead(ta);
+    }
   }
   return true;
 }
 
 // Tells whether 0-based index p is a character start, given that `known` (<= p) is one. A byte below 0x80 is
-// always followed by a character start (it is a one-byte character or the second byte of a pair), so only the run
-// of lead-range bytes just before p matters: p starts a character when that run has even length.
+// always followed by a character start (it is a one-byte character or the second byte of a pair), so only the
+// run of lead-range bytes just before p matters: p starts a character when that run has even length.
 inline bool IsCharStart(std::string_view text, std::size_t known, std::size_t p) {
   std::size_t q = p;
   while (q > known && IsLead(static_cast<unsigned char>(text[q - 1]))) --q;
@@ -51,9 +64,9 @@ inline bool IsCharStart(std::string_view text, std::size_t known, std::size_t p)
 std::size_t FindExact(std::string_view text, std::string_view part, std::size_t from) {
   std::size_t known = from;
   while (from + part.size() <= text.size()) {
-    const void* hit = memmem(text.data() + from, text.size() - from, part.data(), part.size());
-    if (hit == nullptr) return std::string_view::npos;
-    const std::size_t p = static_cast<const char*>(hit) - text.data();
+    const std::size_t hit = SearchBytes(text.substr(from), part);
+    if (hit == std::string_view::npos) return std::string_view::npos;
+    const std::size_t p = from + hit;
     if (IsCharStart(text, known, p)) return p;
     // p is the second byte of a pair, so p + 1 starts a character.
     known = from = p + 1;
@@ -102,7 +115,8 @@ Pos FindLast(std::string_view text, std::string_view part, Pos start, bool caseF
   }
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view part, std::string_view by, bool caseSensitive) {
+std::string ReplaceAll(std::string_view text, std::string_view part, std::string_view by,
+                       bool caseSensitive) {
   if (part.empty()) return std::string(text);
   std::string out;
   std::size_t from = 0;
@@ -171,7 +185,8 @@ std::string RemoveSpaces(std::string_view text) {
 
 std::string Left(std::string_view text, Pos n) {
   if (n <= 0) return {};
-  return std::string(text.substr(0, static_cast<std::size_t>(std::min<Pos>(n, static_cast<Pos>(text.size())))));
+  return std::string(
+      text.substr(0, static_cast<std::size_t>(std::min<Pos>(n, static_cast<Pos>(text.size())))));
 }
 
 std::string Right(std::string_view text, Pos n) {
@@ -201,17 +216,31 @@ std::string Lower(std::string_view text) {
 
 bool Equal(std::string_view a, std::string_view b) { return a == b; }
 
+namespace {
+
+// The marker with every "#引号" token turned into a double quote. Markers rarely hold the token, so a
+// rewritten copy is made (in storage) only when the marker has a "#" at all.
+std::string_view ExpandQuoteToken(std::string_view marker, std::string& storage) {
+  if (marker.find('#') == std::string_view::npos) return marker;
+  storage = ReplaceAll(marker, QW_GBK("#引号"), "\"", true);
+  return storage;
+}
+
+}  // namespace
+
 std::string CutRegion(std::string_view text, std::string_view startMarker, std::string_view endMarker) {
-  const std::string& token = QW_GBK("#引号");
-  const std::string start = ReplaceAll(startMarker, token, "\"", true);
-  const std::string end = ReplaceAll(endMarker, token, "\"", true);
+  std::string startStorage;
+  std::string endStorage;
+  const std::string_view start = ExpandQuoteToken(startMarker, startStorage);
+  const std::string_view end = ExpandQuoteToken(endMarker, endStorage);
   if (end.empty()) return {};
   const Pos s = Find(text, start, 1);
   if (s == kNotFound) return {};
   const Pos regionStart = s + static_cast<Pos>(start.size());
   const Pos e = Find(text, end, regionStart);
   if (e == kNotFound) return {};
-  return std::string(text.substr(static_cast<std::size_t>(regionStart - 1), static_cast<std::size_t>(e - regionStart)));
+  return std::string(
+      text.substr(static_cast<std::size_t>(regionStart - 1), static_cast<std::size_t>(e - regionStart)));
 }
 
 namespace {

@@ -47,12 +47,13 @@ std::string Lower(std::string_view text);
 
 bool Equal(std::string_view a, std::string_view b);
 
-// The text between the first startMarker and the first endMarker after it, case-sensitive, or empty when either
-// is missing. The token "#引号" in a marker stands for a double quote. An empty startMarker starts at the first
-// byte; an empty endMarker always gives the empty text.
+// The text between the first startMarker and the first endMarker after it, case-sensitive, or empty when
+// either is missing. The token "#引号" in a marker stands for a double quote. An empty startMarker starts at
+// the first byte; an empty endMarker always gives the empty text.
 std::string CutRegion(std::string_view text, std::string_view startMarker, std::string_view endMarker);
 
-// Full-width digits, signs and spaces narrowed to ASCII, then read as atoi does; saturates at the 32-bit limits.
+// Full-width digits, signs and spaces narrowed to ASCII, then read as atoi does; saturates at the 32-bit
+// limits.
 std::int32_t ToInteger(std::string_view text);
 
 }  // namespace qw

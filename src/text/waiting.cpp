@@ -19,8 +19,15 @@ bool SleepUntil(SteadyTime deadline, std::stop_token stop) {
   std::mutex mutex;
   std::condition_variable_any wake;
   std::unique_lock lock(mutex);
-  return !wake.wait_until(lock, stop, deadline, [] { return false; });
+  // Nothing ever notifies `wake`: only the deadline or the stop request ends this wait. The predicate is
+  // always false, so the call's own result says nothing; the clock does.
+  wake.wait_until(lock, stop, deadline, [] { return false; });
+  return std::chrono::steady_clock::now() >= deadline;
 }
+
+// How long one round of event processing may run when a stop request must be noticed: a pump cannot be woken
+// from another thread, so a stoppable wait hands it short slices instead of the whole interval.
+constexpr std::chrono::milliseconds kStopCheckSlice{20};
 
 }  // namespace
 
@@ -31,11 +38,20 @@ MessagePump* CurrentMessagePump() { return currentPump; }
 std::int64_t IntervalMilliseconds(std::int32_t interval, std::int32_t unit) {
   std::int64_t multiplier = unit;
   switch (unit) {
-    case 0: multiplier = 1; break;
-    case 1: multiplier = 1000; break;
-    case 2: multiplier = 60000; break;
-    case 3: multiplier = 3600000; break;
-    default: break;
+    case 0:
+      multiplier = 1;
+      break;
+    case 1:
+      multiplier = 1000;
+      break;
+    case 2:
+      multiplier = 60000;
+      break;
+    case 3:
+      multiplier = 3600000;
+      break;
+    default:
+      break;
   }
   // The product of two 32-bit values always fits in 64 bits.
   return static_cast<std::int64_t>(interval) * multiplier;
@@ -51,11 +67,14 @@ bool WaitPumping(std::int32_t interval, std::int32_t unit, std::stop_token stop)
   const SteadyTime deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   MessagePump* pump = currentPump;
   if (pump == nullptr) return SleepUntil(deadline, stop);
-  while (std::chrono::steady_clock::now() < deadline) {
+  const bool stoppable = stop.stop_possible();
+  for (SteadyTime now = std::chrono::steady_clock::now(); now < deadline;
+       now = std::chrono::steady_clock::now()) {
     if (stop.stop_requested()) return false;
-    pump->ProcessUntil(deadline);
+    // A pump may return early (an event arrived); the loop goes on to the same fixed deadline.
+    pump->ProcessUntil(stoppable ? std::min(deadline, now + kStopCheckSlice) : deadline);
   }
-  return !stop.stop_requested();
+  return true;
 }
 
 void PumpPendingMessages() {

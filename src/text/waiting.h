@@ -2,8 +2,8 @@
 // Waiting without freezing the window, and ending a worker's wait early.
 //
 // The user-interface thread installs a MessagePump; a wait on that thread keeps processing its events until a
-// monotonic deadline. A thread without a pump (a monitoring worker) simply sleeps until the deadline, or until
-// its stop token is triggered.
+// monotonic deadline. A thread without a pump (a monitoring worker) simply sleeps until the deadline, or
+// until its stop token is triggered.
 
 #include <chrono>
 #include <cstdint>
@@ -27,11 +27,14 @@ class MessagePump {
 void InstallMessagePump(MessagePump* pump);
 MessagePump* CurrentMessagePump();
 
-// Interval units: 0 milliseconds, 1 seconds, 2 minutes, 3 hours; any other unit value is itself the multiplier.
+// Interval units: 0 milliseconds, 1 seconds, 2 minutes, 3 hours; any other unit value is itself the
+// multiplier.
 std::int64_t IntervalMilliseconds(std::int32_t interval, std::int32_t unit);
 
-// Waits the interval, processing the calling thread's events meanwhile when it has a pump. An interval of 0 or
-// less returns at once. Returns true after the interval has passed, false when stop ended the wait early.
+// Waits the interval, processing the calling thread's events meanwhile when it has a pump. An interval of 0
+// or less returns at once; one longer than a century is cut to a century. Returns true after the interval has
+// passed, false when stop ended the wait early. The pump gets the fixed deadline; with a stop token that can
+// be triggered it gets the wait in slices of a few tens of milliseconds instead, so the request is noticed.
 bool WaitPumping(std::int32_t interval, std::int32_t unit = 0, std::stop_token stop = {});
 
 // Processes the events already queued for the calling thread; does nothing on a thread without a pump.

@@ -1,0 +1,36 @@
+// Drives the URL splitting and cookie functions with arbitrary bytes. The input is cut at the first two NUL
+// bytes into a URL or header block, a cookie jar and a received cookie text.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fetch/cookies.h"
+#include "fetch/url.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  auto next = [&input]() {
+    const std::size_t cut = input.find('\0');
+    std::string_view piece = input.substr(0, cut);
+    input = cut == std::string_view::npos ? std::string_view() : input.substr(cut + 1);
+    return piece;
+  };
+  const std::string_view first = next();
+  const std::string_view jarText = next();
+  const std::string_view fresh = input;
+
+  const std::string host = qw::UrlHost(first);
+  (void)qw::UrlPort(first);
+  const std::string object = qw::UrlObject(first);
+  (void)qw::UrlIsSecure(first);
+  if (object.empty() || object.size() > first.size() + 1) __builtin_trap();
+  if (host.find('/') != std::string::npos) __builtin_trap();
+
+  const std::string extracted = qw::ExtractSetCookies(first);
+  std::string jar(jarText);
+  const std::string merged = qw::MergeCookies(jar, fresh);
+  if (merged != jar) __builtin_trap();
+  for (const std::string_view item : {std::string_view(extracted), jarText, fresh}) (void)qw::CookieName(item);
+  return 0;
+}

@@ -25,12 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string object = qw::UrlObject(first);
   (void)qw::UrlIsSecure(first);
   if (object.empty() || object.size() > first.size() + 1) __builtin_trap();
-  if (host.find('/') != std::string::npos) __builtin_trap();
+  // The host is cut from the lowered URL, so it has the URL's length at most.
+  if (host.size() > first.size()) __builtin_trap();
 
   const std::string extracted = qw::ExtractSetCookies(first);
   std::string jar(jarText);
   const std::string merged = qw::MergeCookies(jar, fresh);
   if (merged != jar) __builtin_trap();
-  for (const std::string_view item : {std::string_view(extracted), jarText, fresh}) (void)qw::CookieName(item);
+  for (const std::string_view item : {std::string_view(extracted), jarText, fresh})
+    (void)qw::CookieName(item);
   return 0;
 }

@@ -26,8 +26,8 @@ TEST(UrlTest, SplitsHostPortAndTargetAsTyped) {
       {"HTTPS://WWW.Example.COM/Forum/List.ASPX", "www.example.com", 443, "/Forum/List.ASPX", true},
       {"HTTP://WWW.Example.COM/A", "www.example.com", 80, "/A", false},
       {"https://host:8443", "host", 8443, "/", true},
-      // A scheme-less URL with "http://" in its query: the host is taken after the inner prefix, and the target
-      // starts at the first "/" after that host's first appearance.
+      // A scheme-less URL with "http://" in its query: the host is taken after the inner prefix, and the
+      // target starts at the first "/" after that host's first appearance.
       {"example.com/go?to=http://other.org/x", "other.org", 80, "/x", false},
       // A query right after the host without a "/": it belongs to the host-and-port text.
       {"http://example.com?a=1", "example.com?a=1", 80, "/", false},

@@ -36,6 +36,11 @@ struct Transfer {
   CURL* easy = nullptr;
   ExchangeResult* result = nullptr;
   std::size_t maxBody = 0;
+  // HEAD with a request body goes out as a POST renamed HEAD, so libcurl would wait for a response body that
+  // never comes; the transfer ends at the end of the final header block instead.
+  bool endAfterHeaders = false;
+  bool interimResponse = false;
+  bool headersEnded = false;
   Clock::time_point lastByte;
 };
 
@@ -48,8 +53,15 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   if (line.starts_with("HTTP/")) {
     result.headers.clear();
     result.headersTooLong = false;
+    const std::size_t space = line.find(' ');
+    transfer.interimResponse = space != std::string_view::npos && line.substr(space + 1).starts_with("1");
   }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.empty() && transfer.endAfterHeaders && !transfer.interimResponse) {
+    result.headers += "\r\n";
+    transfer.headersEnded = true;
+    return 0;
+  }
   if (result.headersTooLong) return size * count;
   if (result.headers.size() + line.size() + 2 > kHeaderKeepLimit) {
     result.headersTooLong = true;
@@ -173,8 +185,11 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
 
   const std::string_view verb = request.verb;
   if (verb == "HEAD") {
-    // No body is read for HEAD; a request body, when there is one, is still sent with its Content-Length.
-    curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    if (request.sendBody) {
+      transfer.endAfterHeaders = true;
+    } else {
+      curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    }
   }
   if (request.sendBody) {
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
@@ -210,7 +225,9 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
 
   // The transport's own time-out counts like ours; any other failure keeps what arrived, as a broken
   // connection does.
-  if (aborted || code == CURLE_OPERATION_TIMEDOUT) {
+  if (transfer.headersEnded) {
+    result.body.clear();
+  } else if (aborted || code == CURLE_OPERATION_TIMEDOUT) {
     result.outcome = ExchangeResult::Outcome::kAborted;
   }
   return result;

@@ -145,7 +145,12 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   std::string target = UrlObject(request.url);
   if (!request.proxy.empty() && !secure) {
     // A proxy that does not tunnel is asked for the absolute URL.
-    target = "http://" + host + (port == 80 ? "" : ":" + std::to_string(port)) + target;
+    std::string origin = "http://" + host;
+    if (port != 80) {
+      origin += ':';
+      origin += std::to_string(port);
+    }
+    target.insert(0, origin);
   }
   const std::string curlUrl = (secure ? "https://" : "http://") + host + ":" + std::to_string(port) + "/";
   const std::string proxy = request.proxy.empty() || request.proxy.find("://") != std::string::npos

@@ -66,7 +66,10 @@ std::string ResolveRedirect(std::string_view base, std::string_view location) {
 
   const std::int32_t port = UrlPort(base);
   std::string origin = scheme + UrlHost(base);
-  if (port != (secure ? 443 : 80)) origin += ":" + std::to_string(port);
+  if (port != (secure ? 443 : 80)) {
+    origin += ':';
+    origin += std::to_string(port);
+  }
   if (target.starts_with("/")) {
     const std::size_t pathEnd = target.find_first_of("?#");
     return origin + RemoveDotSegments(std::string_view(target).substr(0, pathEnd)) +

@@ -1,11 +1,14 @@
-// Drives the URL splitting and cookie functions with arbitrary bytes. The input is cut at the first two NUL
-// bytes into a URL or header block, a cookie jar and a received cookie text.
+// Drives the URL splitting, cookie, request header and redirect functions with arbitrary bytes. The input is
+// cut at the first two NUL bytes into a URL or header block, a cookie jar and a received cookie text (also
+// used as extra header lines and as a Location value).
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "fetch/cookies.h"
+#include "fetch/redirect.h"
+#include "fetch/request_headers.h"
 #include "fetch/url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -34,5 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (merged != jar) __builtin_trap();
   for (const std::string_view item : {std::string_view(extracted), jarText, fresh})
     (void)qw::CookieName(item);
+
+  // Whatever the texts hold, no line handed to the transport can carry a line break of its own.
+  const qw::ComposedHeaders composed = qw::ComposeRequestHeaders(first, fresh, &jar);
+  if (composed.agent.find_first_of("\r\n") != std::string::npos) __builtin_trap();
+  for (const std::string& line : qw::WireHeaderLines(composed)) {
+    if (line.find_first_of("\r\n") != std::string::npos) __builtin_trap();
+  }
+  (void)qw::ResolveRedirect(first, fresh);
+  (void)qw::HeaderValue(first, "Location");
   return 0;
 }

@@ -57,23 +57,21 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     transfer.interimResponse = space != std::string_view::npos && line.substr(space + 1).starts_with("1");
   }
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  if (line.empty() && transfer.endAfterHeaders && !transfer.interimResponse) {
+  if (!result.headersTooLong && result.headers.size() + line.size() + 2 > kHeaderKeepLimit) {
+    result.headersTooLong = true;
+    result.headers.clear();
+  }
+  if (!result.headersTooLong) {
+    // libcurl ends a line at a bare LF; a bare CR inside a line must not reach any later request either.
+    const std::size_t at = result.headers.size();
+    result.headers += line;
+    std::replace(result.headers.begin() + static_cast<std::ptrdiff_t>(at), result.headers.end(), '\r', ' ');
     result.headers += "\r\n";
+  }
+  if (line.empty() && transfer.endAfterHeaders && !transfer.interimResponse) {
     transfer.headersEnded = true;
     return 0;
   }
-  if (result.headersTooLong) return size * count;
-  if (result.headers.size() + line.size() + 2 > kHeaderKeepLimit) {
-    result.headersTooLong = true;
-    result.headers.clear();
-    return size * count;
-  }
-  // libcurl ends a line at a bare LF; a bare CR inside a line must not reach any later request either.
-  const std::size_t at = result.headers.size();
-  result.headers += line;
-  std::replace(result.headers.begin() + static_cast<std::ptrdiff_t>(at), result.headers.end(), '\r', ' ');
-  std::replace(result.headers.begin() + static_cast<std::ptrdiff_t>(at), result.headers.end(), '\n', ' ');
-  result.headers += "\r\n";
   return size * count;
 }
 

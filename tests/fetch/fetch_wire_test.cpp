@@ -159,6 +159,26 @@ TEST(FetchWireTest, MissingOrOversizedHeaderBlockGivesSpacesAndNoCookies) {
   }
 }
 
+TEST(FetchWireTest, HeaderBlockOf4999BytesFitsAndOf5000DoesNot) {
+  const std::string base = MakeResponse(200, "", "Set-Cookie: z=9\r\nX-Pad: ");
+  // The block with an empty pad; the pad then makes it 4999 or 5000 bytes.
+  const std::size_t fixed = base.size();
+  for (const std::size_t size : {std::size_t{4999}, std::size_t{5000}}) {
+    SCOPED_TRACE(size);
+    const std::string pad(size - fixed, 'p');
+    HttpTestServer server(
+        [&](const ReceivedRequest&) { return MakeResponse(200, "", "Set-Cookie: z=9\r\nX-Pad: " + pad); });
+    FetchReply reply;
+    EXPECT_EQ(FetchPage(Request(server.Url("/")), &reply), "");
+    if (size == 5000) {
+      EXPECT_EQ(reply.responseHeaders, std::string(5000, ' '));
+    } else {
+      EXPECT_EQ(reply.responseHeaders->size(), 4999u);
+    }
+    EXPECT_EQ(reply.returnedCookies, size == 4999 ? "z=9" : "");
+  }
+}
+
 TEST(FetchWireTest, TransferEncodingDecodedContentEncodingNot) {
   const std::string gzipped("\x1f\x8b\x08\x00garbage", 11);
   HttpTestServer server([&](const ReceivedRequest& request) {
@@ -206,6 +226,7 @@ TEST(FetchWireTest, NoProxyFromTheEnvironmentButAPassedProxyIsUsed) {
       proxy.Requests()[0].raw.starts_with("GET http://site.invalid:8080/a?b=1 HTTP/1.1\r\n"
                                           "Host: site.invalid:8080\r\nUser-Agent: "))
       << proxy.Requests()[0].raw;
+  EXPECT_EQ(proxy.Requests()[0].raw.find("Proxy-Connection"), std::string::npos);
 }
 
 TEST(FetchPageTextTest, DecodesByTheSchemeFlagAndEndsAtTheFirstNul) {

@@ -16,8 +16,8 @@ namespace qw {
 
 inline constexpr std::string_view kDefaultAgent = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 
-// Limits that keep a dead, silent or endless server from holding a thread or exhausting memory. All held here;
-// tests pass short values.
+// Limits that keep a dead, silent or endless server from holding a thread or exhausting memory. All held
+// here; tests pass short values.
 struct FetchLimits {
   std::chrono::milliseconds connectTimeout{15'000};
   // No byte received for this long ends the fetch.
@@ -27,6 +27,9 @@ struct FetchLimits {
   // Past this many body bytes the fetch ends with what was read.
   std::size_t maxBodyBytes = 64u << 20;
   int maxRedirects = 10;
+  // PEM file of the certificate authorities to trust; empty uses the system store. Tests point it at their
+  // own CA.
+  std::string caFile;
 };
 
 // One request. Texts are GBK bytes and go on the wire as they are.
@@ -57,14 +60,15 @@ struct ComposedHeaders {
   std::string agent;
   std::string block;
 };
-ComposedHeaders ComposeRequestHeaders(std::string_view url, std::string_view extraHeaders, const std::string* cookie);
+ComposedHeaders ComposeRequestHeaders(std::string_view url, std::string_view extraHeaders,
+                                      const std::string* cookie);
 
-std::string FetchPage(const FetchRequest& request, FetchReply* reply = nullptr, const FetchLimits& limits = {},
-                      std::stop_token stop = {});
+std::string FetchPage(const FetchRequest& request, FetchReply* reply = nullptr,
+                      const FetchLimits& limits = {}, std::stop_token stop = {});
 
-// Fetches a scheme's page with its agent and cookie; the merged cookie replaces cookie. code "1" means the page is
-// GBK already, anything else UTF-8. Returns "" when nothing was received.
-std::string FetchPageText(std::string_view url, std::string& cookie, std::string_view ua, std::string_view code,
-                          const FetchLimits& limits = {}, std::stop_token stop = {});
+// Fetches a scheme's page with its agent and cookie; the merged cookie replaces cookie. code "1" means the
+// page is GBK already, anything else UTF-8. Returns "" when nothing was received.
+std::string FetchPageText(std::string_view url, std::string& cookie, std::string_view ua,
+                          std::string_view code, const FetchLimits& limits = {}, std::stop_token stop = {});
 
 }  // namespace qw

@@ -1,0 +1,246 @@
+#include "extract/pipeline.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <locale>
+#include <optional>
+#include <type_traits>
+#include <unordered_set>
+
+#include <boost/regex.hpp>
+
+#include "text/gbk_text.h"
+
+namespace qw {
+namespace {
+
+// ---------------------------------------------------------------------------------------------------------------
+// Matching limits.
+//
+// Boost gives up a search (throwing std::runtime_error) once it has visited more states than its own
+// estimate, max(N * S^2, min(N^2, 1e8)) + 1e5 for N bytes left to search and an expression S characters long,
+// and it starts counting afresh for every search. On a multi-MiB page with a longish expression that bound
+// lets a catastrophically backtracking pattern run for minutes (a 33-character expression on 1 MiB took 8 s;
+// 16 MiB would take over two minutes, and every found hit restarts the count). MatchAll therefore shares one
+// budget over all searches of a call: kBaseStateBudget plus kStatesPerByte for each byte of the region, and
+// no single search gets more than what is left of it. The ordinary list-page expressions measured need 0.2
+// to 2.3 states per byte, so they never reach it; a hostile one stops after roughly a second per 100 million
+// states.
+constexpr std::ptrdiff_t kBaseStateBudget = 100'000'000;
+constexpr std::ptrdiff_t kStatesPerByte = 16;
+
+// Hits are kept as copies, roughly a hundred bytes each before their texts; a pattern that matches every byte
+// of a huge page would otherwise exhaust memory. No list page comes anywhere near this many articles.
+constexpr std::size_t kMaxHits = 1'000'000;
+
+using Iter = const char*;
+using Results = boost::match_results<Iter>;
+using Matcher =
+    boost::BOOST_REGEX_DETAIL_NS::perl_matcher<Iter, Results::allocator_type, boost::regex::traits_type>;
+
+// Boost keeps the state counter and its limit private in the matcher object that boost::regex_search builds
+// and uses internally. MatchAll builds that same object itself (exactly as regex_search does) so it can lower
+// the limit before the search and read the count after it. The members are reached through an explicit
+// instantiation, where access checking does not apply; a Boost release that renames or retypes them fails to
+// compile here rather than misbehaving.
+struct StateCountMember {
+  using type = std::ptrdiff_t Matcher::*;
+  friend type MemberOf(StateCountMember);
+};
+struct StateLimitMember {
+  using type = std::ptrdiff_t Matcher::*;
+  friend type MemberOf(StateLimitMember);
+};
+template <typename Tag, typename Tag::type kMember>
+struct ExposeMember {
+  friend typename Tag::type MemberOf(Tag) { return kMember; }
+};
+template struct ExposeMember<StateCountMember, &Matcher::state_count>;
+template struct ExposeMember<StateLimitMember, &Matcher::max_state_count>;
+
+// The compiled pattern: Perl syntax, case-insensitive, with the classic locale so that case folding and
+// character classes touch ASCII only and never alter GBK bytes, whatever the process locale is. Nothing when
+// the pattern does not compile.
+std::optional<boost::regex> Compile(std::string_view pattern) {
+  const char* const first = pattern.empty() ? "" : pattern.data();
+  try {
+    boost::regex re;
+    re.imbue(std::locale::classic());
+    re.assign(first, first + pattern.size(), boost::regex::perl | boost::regex::icase);
+    return re;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+Hit MakeHit(const Results& m) {
+  Hit hit;
+  hit.groups.reserve(m.size());
+  for (std::size_t i = 0; i < m.size(); ++i) {
+    const auto& group = m[static_cast<int>(i)];
+    hit.groups.emplace_back(group.matched ? std::string(group.first, group.second) : std::string());
+  }
+  return hit;
+}
+
+const std::string& GroupRef(const Hit& hit, int k) {
+  static const std::string kNoText;
+  if (k < 0 || static_cast<std::size_t>(k) >= hit.groups.size()) return kNoText;
+  return hit.groups[static_cast<std::size_t>(k)];
+}
+
+inline bool IsLead(char byte) { return static_cast<unsigned char>(byte) >= 0x80; }
+
+// Whether index p starts a character, given that index known (<= p) does. A byte below 0x80 is always
+// followed by a character start, so only the run of lead-range bytes just before p decides: an even run means
+// yes.
+inline bool IsCharStart(const char* data, std::size_t known, std::size_t p) {
+  std::size_t q = p;
+  while (q > known && IsLead(data[q - 1])) --q;
+  return ((p - q) & 1u) == 0;
+}
+
+}  // namespace
+
+std::string FlattenLines(std::string_view text) {
+  // The same result as ReplaceAll(text, "\r\n", "", true), found with memchr instead of a two-byte search: a
+  // pair goes only where its CR begins a character, never where it is the second byte of a two-byte one.
+  const char* const data = text.data();
+  const std::size_t size = text.size();
+  std::string out;
+  bool removed = false;
+  std::size_t copied = 0;  // text[0, copied) is handled
+  std::size_t known = 0;   // a character start not after the next candidate
+  std::size_t from = 0;
+  while (from + 1 < size) {
+    const void* found = std::memchr(data + from, '\r', size - 1 - from);
+    if (found == nullptr) break;
+    const std::size_t p = static_cast<std::size_t>(static_cast<const char*>(found) - data);
+    from = p + 1;
+    if (data[p + 1] != '\n') continue;
+    if (!IsCharStart(data, known, p)) {
+      known = p + 1;  // p is a second byte, so the LF after it starts a character
+      continue;
+    }
+    if (!removed) {
+      out.reserve(size - 2);
+      removed = true;
+    }
+    out.append(data + copied, p - copied);
+    copied = known = from = p + 2;
+  }
+  if (!removed) return std::string(text);
+  out.append(data + copied, size - copied);
+  return out;
+}
+
+std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
+  std::vector<Hit> hits;
+  if (region.empty()) return hits;
+  const std::optional<boost::regex> re = Compile(pattern);
+  if (!re) return hits;
+
+  // Searches run over pointers into the caller's text, so NUL bytes are ordinary characters and nothing is
+  // copied but the group texts of hits. Every search after the first starts where the last hit ended, with
+  // the region's start as its base, so "^" (single-line) only matches at the region's start and look-behind
+  // and \b still see the bytes before the restart.
+  const Iter begin = region.data();
+  const Iter end = begin + region.size();
+  Iter from = begin;
+  boost::match_flag_type flags = boost::match_default | boost::match_single_line;
+  std::ptrdiff_t budget = kBaseStateBudget + kStatesPerByte * static_cast<std::ptrdiff_t>(region.size());
+  Results m;
+  while (hits.size() < kMaxHits && budget > 0) {
+    Matcher matcher(from, end, m, *re, flags, begin);
+    std::ptrdiff_t& limit = matcher.*MemberOf(StateLimitMember{});
+    limit = std::min(limit, budget);
+    bool found = false;
+    try {
+      found = matcher.find();
+    } catch (const std::exception&) {
+      // Complexity, stack or memory limits: keep what was found before.
+      break;
+    }
+    budget -= matcher.*MemberOf(StateCountMember{});
+    if (!found) break;
+    hits.push_back(MakeHit(m));
+    if (m[0].first == m[0].second) break;  // a zero-length hit ends the search
+    from = m[0].second;
+    flags |= boost::match_prev_avail;
+  }
+  return hits;
+}
+
+int GroupCount(std::string_view pattern) {
+  const std::optional<boost::regex> re = Compile(pattern);
+  return re ? static_cast<int>(re->mark_count()) : 0;
+}
+
+std::string GroupText(const Hit& hit, int k) { return GroupRef(hit, k); }
+
+std::vector<std::string> TemplatePlaceholders(std::string_view urlTemplate) {
+  std::vector<std::string> placeholders;
+  Pos pos = 1;
+  while (true) {
+    const Pos open = Find(urlTemplate, "[", pos);
+    if (open == kNotFound) break;
+    const Pos close = Find(urlTemplate, "]", open + 1);
+    if (close == kNotFound) break;
+    // Positions are 1-based: the bytes between the brackets start at index open.
+    std::string inner =
+        Trim(urlTemplate.substr(static_cast<std::size_t>(open), static_cast<std::size_t>(close - open - 1)));
+    if (inner.empty()) {
+      pos = open + 1;
+    } else {
+      placeholders.push_back(std::move(inner));
+      pos = close;
+    }
+  }
+  return placeholders;
+}
+
+std::string ComposeArticleUrl(std::string_view urlTemplate, const std::vector<std::string>& placeholders,
+                              const Hit& hit) {
+  // Keys are replaced one placeholder after another, left to right, but only in the template's own text: a
+  // group text put in is never searched again, not even for a later key. Otherwise a page could write "[2]"
+  // into group 1 and have group 2 copied once per occurrence, growing the address without bound.
+  struct Piece {
+    std::string_view text;
+    bool fromTemplate;
+  };
+  std::vector<Piece> pieces{{urlTemplate, true}};
+  std::vector<Piece> next;
+  std::unordered_set<std::string_view> seen;  // a repeated key has nothing left to replace
+  for (const std::string& placeholder : placeholders) {
+    if (!seen.insert(placeholder).second) continue;
+    const std::string key = "[" + placeholder + "]";
+    const std::string& by = GroupRef(hit, ToInteger(placeholder));
+    next.clear();
+    for (const Piece& piece : pieces) {
+      if (!piece.fromTemplate) {
+        next.push_back(piece);
+        continue;
+      }
+      std::size_t from = 0;
+      while (true) {
+        const Pos at = Find(piece.text, key, static_cast<Pos>(from) + 1);
+        if (at == kNotFound) break;
+        const std::size_t index = static_cast<std::size_t>(at - 1);
+        next.push_back({piece.text.substr(from, index - from), true});
+        next.push_back({by, false});
+        from = index + key.size();
+      }
+      next.push_back({piece.text.substr(from), true});
+    }
+    pieces.swap(next);
+  }
+  std::size_t size = 0;
+  for (const Piece& piece : pieces) size += piece.text.size();
+  std::string url;
+  url.reserve(size);
+  for (const Piece& piece : pieces) url.append(piece.text);
+  return url;
+}
+
+}  // namespace qw

@@ -1,6 +1,8 @@
 #include "extract/pipeline.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <locale>
@@ -9,6 +11,10 @@
 #include <unordered_set>
 
 #include <boost/regex.hpp>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "text/gbk_text.h"
 
@@ -92,46 +98,116 @@ const std::string& GroupRef(const Hit& hit, int k) {
 
 inline bool IsLead(char byte) { return static_cast<unsigned char>(byte) >= 0x80; }
 
-// Whether index p starts a character, given that index known (<= p) does. A byte below 0x80 is always
-// followed by a character start, so only the run of lead-range bytes just before p decides: an even run means
-// yes.
-inline bool IsCharStart(const char* data, std::size_t known, std::size_t p) {
-  std::size_t q = p;
-  while (q > known && IsLead(data[q - 1])) --q;
-  return ((p - q) & 1u) == 0;
+// FlattenLines works on 64-byte blocks, each described by bit masks (bit i for byte i of the block).
+struct BlockMasks {
+  std::uint64_t cr = 0;
+  std::uint64_t lf = 0;
+  std::uint64_t lead = 0;  // bytes of 0x80 and above
+};
+
+inline BlockMasks Classify(const char* block) {
+  BlockMasks m;
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * k));
+    const auto bits = [](int mask) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(mask)); };
+    m.cr |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr))) << (16 * k);
+    m.lf |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))) << (16 * k);
+    m.lead |= bits(_mm_movemask_epi8(v)) << (16 * k);
+  }
+#else
+  for (int k = 0; k < 64; ++k) {
+    const std::uint64_t bit = std::uint64_t{1} << k;
+    if (block[k] == '\r') m.cr |= bit;
+    if (block[k] == '\n') m.lf |= bit;
+    if (IsLead(block[k])) m.lead |= bit;
+  }
+#endif
+  return m;
+}
+
+// Which bytes of a block are second bytes of two-byte characters. A run of lead-range bytes pairs up from its
+// first byte, so a byte is a second byte exactly when an odd run of pairing lead-range bytes ends just before
+// it; the run's parity comes from one subtraction over the whole block (the method simdjson uses for runs of
+// backslashes). `carry` says whether the block's first byte is a second byte and is updated for the next
+// block.
+inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
+  constexpr std::uint64_t kOddBits = 0xAAAAAAAAAAAAAAAAull;
+  const std::uint64_t pairing = lead & ~carry;  // lead-range bytes that start a pair unless paired already
+  const std::uint64_t code = (((pairing << 1) | kOddBits) - pairing) ^ kOddBits;
+  const std::uint64_t second = code ^ (lead | carry);
+  carry = (code & lead) >> 63;
+  return second;
+}
+
+// Copies n bytes in 16-byte steps; may read and write up to 15 bytes past the ends, which callers allow for.
+inline void CopyRun(char* to, const char* from, std::size_t n) {
+  for (std::size_t k = 0; k < n; k += 16) std::memcpy(to + k, from + k, 16);
 }
 
 }  // namespace
 
 std::string FlattenLines(std::string_view text) {
-  // The same result as ReplaceAll(text, "\r\n", "", true), found with memchr instead of a two-byte search: a
-  // pair goes only where its CR begins a character, never where it is the second byte of a two-byte one.
+  // The same result as ReplaceAll(text, "\r\n", "", true): a pair goes only where its CR begins a character,
+  // never where the CR is the second byte of a two-byte one. Blocks are classified with vector compares; the
+  // copy is made at the first pair found, and from there kept runs are moved down in 16-byte steps.
   const char* const data = text.data();
   const std::size_t size = text.size();
   std::string out;
-  bool removed = false;
-  std::size_t copied = 0;  // text[0, copied) is handled
-  std::size_t known = 0;   // a character start not after the next candidate
-  std::size_t from = 0;
-  while (from + 1 < size) {
-    const void* found = std::memchr(data + from, '\r', size - 1 - from);
-    if (found == nullptr) break;
-    const std::size_t p = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-    from = p + 1;
-    if (data[p + 1] != '\n') continue;
-    if (!IsCharStart(data, known, p)) {
-      known = p + 1;  // p is a second byte, so the LF after it starts a character
+  char* w = nullptr;              // next output byte, once a pair has been removed
+  std::uint64_t secondCarry = 0;  // the next block starts with a second byte
+  std::uint64_t lfCarry = 0;      // the next block starts with the LF of a removed pair
+  std::size_t i = 0;
+  // A block reads one byte past its end, and run copies reach up to 15 bytes beyond it.
+  for (; i + 80 <= size; i += 64) {
+    const char* const block = data + i;
+    const BlockMasks m = Classify(block);
+    const std::uint64_t second = SecondBytes(m.lead, secondCarry);
+    const std::uint64_t lfAfter = (m.lf >> 1) | (static_cast<std::uint64_t>(block[64] == '\n') << 63);
+    const std::uint64_t cr = m.cr & ~second & lfAfter;
+    const std::uint64_t drop = cr | (cr << 1) | lfCarry;
+    lfCarry = cr >> 63;
+    if (drop == 0) {
+      if (w != nullptr) {
+        std::memcpy(w, block, 64);
+        w += 64;
+      }
       continue;
     }
-    if (!removed) {
-      out.reserve(size - 2);
-      removed = true;
+    if (w == nullptr) {
+      out.assign(text);
+      w = out.data() + i;
     }
-    out.append(data + copied, p - copied);
-    copied = known = from = p + 2;
+    std::uint64_t keep = ~drop;
+    while (keep != 0) {
+      const int start = std::countr_zero(keep);
+      const int run = std::countr_one(keep >> start);
+      CopyRun(w, block + start, static_cast<std::size_t>(run));
+      w += run;
+      keep = start + run >= 64 ? 0 : keep & (~std::uint64_t{0} << (start + run));
+    }
   }
-  if (!removed) return std::string(text);
-  out.append(data + copied, size - copied);
+  // The last bytes one character at a time.
+  bool inPair = secondCarry != 0;
+  if (lfCarry != 0) ++i;
+  while (i < size) {
+    const char c = data[i];
+    if (!inPair && c == '\r' && i + 1 < size && data[i + 1] == '\n') {
+      if (w == nullptr) {
+        out.assign(text);
+        w = out.data() + i;
+      }
+      i += 2;
+      continue;
+    }
+    inPair = !inPair && IsLead(c);
+    if (w != nullptr) *w++ = c;
+    ++i;
+  }
+  if (w == nullptr) return std::string(text);
+  out.resize(static_cast<std::size_t>(w - out.data()));
   return out;
 }
 

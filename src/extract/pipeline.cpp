@@ -142,17 +142,12 @@ inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
   return second;
 }
 
-// Copies n bytes in 16-byte steps; may read and write up to 15 bytes past the ends, which callers allow for.
-inline void CopyRun(char* to, const char* from, std::size_t n) {
-  for (std::size_t k = 0; k < n; k += 16) std::memcpy(to + k, from + k, 16);
-}
-
 }  // namespace
 
 std::string FlattenLines(std::string_view text) {
   // The same result as ReplaceAll(text, "\r\n", "", true): a pair goes only where its CR begins a character,
-  // never where the CR is the second byte of a two-byte one. Blocks are classified with vector compares; the
-  // copy is made at the first pair found, and from there kept runs are moved down in 16-byte steps.
+  // never where the CR is the second byte of a two-byte one. Blocks of 64 bytes are classified with vector
+  // compares; nothing is written before the first pair, and from there kept bytes are moved down.
   const char* const data = text.data();
   const std::size_t size = text.size();
   std::string out;
@@ -160,16 +155,17 @@ std::string FlattenLines(std::string_view text) {
   std::uint64_t secondCarry = 0;  // the next block starts with a second byte
   std::uint64_t lfCarry = 0;      // the next block starts with the LF of a removed pair
   std::size_t i = 0;
-  // A block reads one byte past its end, and run copies reach up to 15 bytes beyond it.
-  for (; i + 80 <= size; i += 64) {
+  // A block reads up to 64 bytes past its start and writes up to 64 bytes past the output position; both stay
+  // inside the text (the output never runs ahead of the input).
+  for (; i + 128 <= size; i += 64) {
     const char* const block = data + i;
     const BlockMasks m = Classify(block);
     const std::uint64_t second = SecondBytes(m.lead, secondCarry);
     const std::uint64_t lfAfter = (m.lf >> 1) | (static_cast<std::uint64_t>(block[64] == '\n') << 63);
-    const std::uint64_t cr = m.cr & ~second & lfAfter;
-    const std::uint64_t drop = cr | (cr << 1) | lfCarry;
-    lfCarry = cr >> 63;
-    if (drop == 0) {
+    std::uint64_t pairs = m.cr & ~second & lfAfter;  // CRs of the pairs that go
+    const int skip = static_cast<int>(lfCarry);      // the LF of a pair that began in the block before
+    lfCarry = pairs >> 63;
+    if (pairs == 0 && skip == 0) {
       if (w != nullptr) {
         std::memcpy(w, block, 64);
         w += 64;
@@ -177,17 +173,23 @@ std::string FlattenLines(std::string_view text) {
       continue;
     }
     if (w == nullptr) {
-      out.assign(text);
+      out.assign(data, i);
+      out.resize(size);
       w = out.data() + i;
     }
-    std::uint64_t keep = ~drop;
-    while (keep != 0) {
-      const int start = std::countr_zero(keep);
-      const int run = std::countr_one(keep >> start);
-      CopyRun(w, block + start, static_cast<std::size_t>(run));
-      w += run;
-      keep = start + run >= 64 ? 0 : keep & (~std::uint64_t{0} << (start + run));
+    // Each kept run is moved with one fixed 64-byte copy; the bytes it writes past the run are overwritten by
+    // the next one.
+    int from = skip;
+    while (pairs != 0) {
+      const int cr = std::countr_zero(pairs);
+      pairs &= pairs - 1;
+      std::memcpy(w, block + from, 64);
+      w += cr - from;
+      from = cr + 2;
     }
+    from = std::min(from, 64);
+    std::memcpy(w, block + from, 64);
+    w += 64 - from;
   }
   // The last bytes one character at a time.
   bool inPair = secondCarry != 0;

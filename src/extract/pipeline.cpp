@@ -69,11 +69,15 @@ template struct ExposeMember<StateLimitMember, &Matcher::max_state_count>;
 // character classes touch ASCII only and never alter GBK bytes, whatever the process locale is. Nothing when
 // the pattern does not compile.
 std::optional<boost::regex> Compile(std::string_view pattern) {
-  const char* const first = pattern.empty() ? "" : pattern.data();
+  // Boost 1.74's parser reads one byte past the end of a pattern that ends inside a set range such as "[a-z";
+  // a std::string copy keeps that byte inside the allocation (its terminating NUL) instead of past the
+  // caller's.
+  const std::string terminated(pattern);
   try {
     boost::regex re;
     re.imbue(std::locale::classic());
-    re.assign(first, first + pattern.size(), boost::regex::perl | boost::regex::icase);
+    re.assign(terminated.data(), terminated.data() + terminated.size(),
+              boost::regex::perl | boost::regex::icase);
     return re;
   } catch (const std::exception&) {
     return std::nullopt;

@@ -7,7 +7,6 @@
 #include <exception>
 #include <locale>
 #include <optional>
-#include <type_traits>
 #include <unordered_set>
 
 #include <boost/regex.hpp>

@@ -51,7 +51,8 @@ class Pass {
     if (std::optional<SchemeRow> row = context_.cache.Row(id_)) {
       Collect(Snapshot(*row));
     } else {
-      context_.log.AppendStatusLine(QW_GBK("\r\n方案") + idText_ + QW_GBK("不在方案列表中，请刷新方案列表！"));
+      context_.log.AppendStatusLine(QW_GBK("\r\n方案") + idText_ +
+                                    QW_GBK("不在方案列表中，请刷新方案列表！"));
     }
     // A stopped worker leaves no further line or statement behind.
     if (Stopped()) return;
@@ -80,7 +81,8 @@ class Pass {
     std::string lastUrl;
     bool allStored = true;
     // Walk backwards so that the oldest new article gets the smallest article id.
-    // A stop ends the pass between two statements; the marker then stays, so the next run offers the rest again.
+    // A stop ends the pass between two statements; the marker then stays, so the next run offers the rest
+    // again.
     for (auto hit = hits.rbegin(); hit != hits.rend(); ++hit) {
       if (Stopped()) return;
       if (s.mode == kRisingId) {
@@ -112,7 +114,8 @@ class Pass {
     context_.cache.Set(id_, kRuleArttile, newMarker);
     context_.cache.Set(id_, kRuleLastid, highestText);
     context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
-                     "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText + " where id=" + idText_);
+                     "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText +
+                     " where id=" + idText_);
   }
 
   // Narrows the capture region to what lies beyond the last article seen.
@@ -127,8 +130,8 @@ class Pass {
 
   bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url) {
     const std::string statement =
-        "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" + SqlQuoted(s.name) + "'," +
-        idText_ + ",'" + SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
+        "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" + SqlQuoted(s.name) +
+        "'," + idText_ + ",'" + SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
         SqlQuoted(GroupText(hit, s.otherGroup)) + "','" + SqlQuoted(Timestamp()) + "',0)";
     return context_.sql.Run(statement).ok;
   }

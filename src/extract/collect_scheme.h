@@ -33,8 +33,9 @@ struct CollectContext {
   std::function<std::string()> timestamp{};
 };
 
-// One pass over scheme id. Returns nothing; every outcome goes to the status log and the database. A stop request
-// ends the pass between two steps, after which it writes no further line and runs no further statement.
+// One pass over scheme id. Returns nothing; every outcome goes to the status log and the database. A stop
+// request ends the pass between two steps, after which it writes no further line and runs no further
+// statement.
 void CollectScheme(int id, CollectContext& context);
 
 }  // namespace qw

@@ -1,0 +1,131 @@
+// Collecting passes over 200 schemes against a local server, beside 200 bare fetches of the same pages.
+//
+//   BM_BareFetches        200 FetchPageText calls of the 50 KiB pages (the baseline)
+//   BM_PassNothingNew     CollectScheme over the 200 schemes when no page holds anything new
+//   BM_PassOneNewEach     the same with one new article per scheme; the counter pause_ratio is the pass time
+//                         divided by the 200 x 400 ms pauses it must contain
+// Compare BM_PassNothingNew with BM_BareFetches: the goal is a ratio of at most 1.25.
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "extract/collect_scheme.h"
+#include "fetch/http_fetcher.h"
+#include "monitor/status_log.h"
+#include "storage/database.h"
+#include "storage/scheme_cache.h"
+#include "storage/sql_runner.h"
+#include "support/http_test_server.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+#include "text/gbk_text.h"
+
+namespace qw {
+namespace {
+
+constexpr int kSchemes = 200;
+constexpr std::size_t kPageBytes = 50 * 1024;
+
+// A 50 KiB GBK board page whose list holds `fresh` new articles above the 40 the scheme has seen.
+std::string BoardPage(int board, int fresh) {
+  std::string page = "<html><head><title>" + QW_GBK("版块") + std::to_string(board) + "</title></head><body>";
+  page += "<ul id=\"list\">";
+  for (int i = 40 + fresh; i > 0; --i) {
+    page += "<li><a href=\"thread-" + std::to_string(board * 1000 + i) + "-1-1.html\">" + QW_GBK("第") +
+            std::to_string(i) + QW_GBK("篇帖子的标题") + "</a> <span>" + QW_GBK("作者") + "</span></li>\r\n";
+  }
+  page += "</ul>";
+  while (page.size() < kPageBytes) page += "<p>" + QW_GBK("版规与公告，请遵守论坛规定。") + "</p>\r\n";
+  return page + "</body></html>";
+}
+
+std::string ReadFile(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Fixture {
+  explicit Fixture(int fresh)
+      : server([fresh](const test::ReceivedRequest& request) {
+          // The request line names the board: GET /board-N.html HTTP/1.1
+          const std::size_t dash = request.raw.find("/board-");
+          const int board = dash == std::string::npos ? 0 : std::atoi(request.raw.c_str() + dash + 7);
+          return test::MakeResponse(200, BoardPage(board, fresh));
+        }) {
+    OpenDatabase(db, dir / "mavo.sdb", true);
+    Execute(db, ReadFile(QW_SCHEMA_FILE));
+    std::string sql = "begin;";
+    for (int board = 1; board <= kSchemes; ++board) {
+      // The marker is the newest article the scheme has seen: article 40 of the board.
+      sql +=
+          "insert into rule(id,class,code,name,url,cookie,ua,arttile,buquan,regular,\"before\",\"after\","
+          "tindex,uindex,oindex,isdo,type) values(" +
+          std::to_string(board) + ",1,'1','board','" +
+          server.Url("/board-" + std::to_string(board) + ".html") + "','','','" + QW_GBK("第") + "40" +
+          QW_GBK("篇帖子的标题") + "','http://bbs.example/thread-[1]-1-1.html'," +
+          "'<a href=\"thread-(\\d+)-1-1\\.html\">([^<]+)</a>','" + QW_GBK("<ul id=#引号list#引号>") +
+          "','</ul>','2','1','1','1','0');";
+    }
+    Execute(db, sql + "commit;");
+    RefreshSchemeCache(db, cache);
+  }
+
+  test::TempDir dir;
+  test::HttpTestServer server;
+  Connection db;
+  DatabaseBusy busy;
+  MemoryStatusLog log;
+  SqlRunner sql{db, busy, log};
+  SchemeCache cache;
+  std::atomic<bool> flag{false};
+};
+
+void BM_BareFetches(benchmark::State& state) {
+  Fixture fixture(0);
+  for (auto _ : state) {
+    for (int board = 1; board <= kSchemes; ++board) {
+      std::string cookie;
+      benchmark::DoNotOptimize(FetchPageText(fixture.cache.Get(board, kRuleUrl), cookie, "", "1"));
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * kSchemes * static_cast<std::int64_t>(kPageBytes));
+}
+BENCHMARK(BM_BareFetches)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_PassNothingNew(benchmark::State& state) {
+  Fixture fixture(0);
+  CollectContext context{fixture.cache, fixture.sql, fixture.log, fixture.flag};
+  for (auto _ : state) {
+    for (int board = 1; board <= kSchemes; ++board) CollectScheme(board, context);
+  }
+  if (fixture.flag) state.SkipWithError("a page held something new");
+  state.SetBytesProcessed(state.iterations() * kSchemes * static_cast<std::int64_t>(kPageBytes));
+}
+BENCHMARK(BM_PassNothingNew)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_PassOneNewEach(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    Fixture fixture(1);
+    CollectContext context{fixture.cache, fixture.sql, fixture.log, fixture.flag};
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    for (int board = 1; board <= kSchemes; ++board) CollectScheme(board, context);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    state.counters["pause_ratio"] = elapsed.count() / (kSchemes * 0.4);
+    state.counters["stored"] = ToInteger(Query(fixture.db, "select count(*) from info").Cell(0, 0));
+  }
+}
+BENCHMARK(BM_PassOneNewEach)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+}  // namespace qw
+
+BENCHMARK_MAIN();

@@ -23,7 +23,8 @@ inline constexpr Pos kToEnd = PTRDIFF_MAX;
 // least one byte remains there. caseFree compares ASCII letters without regard to case.
 Pos Find(std::string_view text, std::string_view part, Pos start = 1, bool caseFree = false);
 
-// Position of the last occurrence that begins before start (the whole text by default), or -1.
+// Position of the last occurrence lying wholly within the first start - 1 bytes (the whole text by default),
+// or -1.
 Pos FindLast(std::string_view text, std::string_view part, Pos start = kToEnd, bool caseFree = false);
 
 // Every occurrence of part replaced by by, left to right; inserted text is never searched again.

@@ -255,7 +255,9 @@ const std::string& IconKey() { return QW_GBK("图标提醒"); }
 const std::string& CategoriesKey() { return QW_GBK("类别"); }
 
 std::string ComposeCategoryValue(std::string_view editorText) {
-  std::string value = "<" + ReplaceAll(editorText, "\r\n", "><", true) + ">";
+  std::string value = "<";
+  value += ReplaceAll(editorText, "\r\n", "><", true);
+  value += '>';
   return ReplaceAll(value, "<>", "", true);
 }
 

@@ -37,7 +37,7 @@ std::string ForumList(std::size_t bytes) {
   return page;
 }
 
-void Sizes(benchmark::internal::Benchmark* b) { b->Arg(64 << 10)->Arg(1 << 20)->Arg(16 << 20); }
+void Sizes(benchmark::internal::Benchmark* b) { b->Arg(64 << 10)->Arg(1 << 20)->Arg(4 << 20)->Arg(16 << 20); }
 
 void BM_Memcpy(benchmark::State& state) {
   const std::string page = ForumList(static_cast<std::size_t>(state.range(0)));

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "extract/pipeline.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -128,6 +129,26 @@ void BM_MemcpyRegion(benchmark::State& state) {
   SetUp(state, page.size(), "memcpy of the region (baseline)");
 }
 
+void BM_FlattenLines(benchmark::State& state) {
+  const std::string& page = PageOf(state.range(0)).gbk;
+  for (auto _ : state) {
+    std::string flat = qw::FlattenLines(page);
+    benchmark::DoNotOptimize(flat.data());
+  }
+  SetUp(state, page.size(), "FlattenLines of the page");
+}
+
+void BM_MemcpyPage(benchmark::State& state) {
+  const std::string& page = PageOf(state.range(0)).gbk;
+  std::string out(page.size(), '\0');
+  for (auto _ : state) {
+    std::memcpy(out.data(), page.data(), page.size());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  }
+  SetUp(state, page.size(), "memcpy of the page (baseline)");
+}
+
 void BM_Utf8ToGbk(benchmark::State& state) {
   const Page& page = PageOf(state.range(0));
   for (auto _ : state) {
@@ -163,6 +184,8 @@ BENCHMARK(BM_FindAbsent)->Apply(Sizes);
 BENCHMARK(BM_MemmemAbsent)->Apply(Sizes);
 BENCHMARK(BM_CutRegion)->Apply(Sizes);
 BENCHMARK(BM_MemcpyRegion)->Apply(Sizes);
+BENCHMARK(BM_FlattenLines)->Apply(Sizes);
+BENCHMARK(BM_MemcpyPage)->Apply(Sizes);
 BENCHMARK(BM_Utf8ToGbk)->Apply(Sizes);
 BENCHMARK(BM_IconvBare)->Apply(Sizes);
 

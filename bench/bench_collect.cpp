@@ -10,8 +10,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "extract/collect_scheme.h"
@@ -21,6 +19,7 @@
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "support/http_test_server.h"
+#include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -44,13 +43,6 @@ std::string BoardPage(int board, int fresh) {
   return page + "</body></html>";
 }
 
-std::string ReadFile(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 struct Fixture {
   explicit Fixture(int fresh)
       : server([fresh](const test::ReceivedRequest& request) {
@@ -60,7 +52,7 @@ struct Fixture {
           return test::MakeResponse(200, BoardPage(board, fresh));
         }) {
     OpenDatabase(db, dir / "mavo.sdb", true);
-    Execute(db, ReadFile(QW_SCHEMA_FILE));
+    Execute(db, test::StarterSchema());
     std::string sql = "begin;";
     for (int board = 1; board <= kSchemes; ++board) {
       // The marker is the newest article the scheme has seen: article 40 of the board.

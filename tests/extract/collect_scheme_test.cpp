@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <stop_token>
 #include <string>
 #include <utility>
@@ -17,6 +15,7 @@
 #include "storage/sql_literal.h"
 #include "storage/sql_runner.h"
 #include "support/http_test_server.h"
+#include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -40,18 +39,11 @@ std::string ListPage(const std::vector<Article>& articles) {
   return page + "</ul></body></html>\r\n";
 }
 
-std::string ReadFile(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class CollectSchemeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", /*create=*/true), OpenResult::Opened);
-    ASSERT_TRUE(Execute(db_, ReadFile(QW_SCHEMA_FILE)));
+    ASSERT_TRUE(Execute(db_, test::StarterSchema()));
     context_.pauseAfterStore = [this] { ++pauses_; };
     context_.timestamp = [] { return std::string(kStamp); };
   }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "fetch/http_fetcher.h"
+#include "support/fetch_request.h"
 #include "support/http_test_server.h"
 
 namespace qw {
@@ -14,18 +15,12 @@ namespace {
 using std::chrono::milliseconds;
 using test::HttpTestServer;
 using test::ReceivedRequest;
+using test::Request;
 using test::ResponseStream;
 using Clock = std::chrono::steady_clock;
 
 // Far above the limits the tests set and far below the defaults they replace.
 constexpr auto kPromptly = std::chrono::seconds(5);
-
-FetchRequest Request(std::string url, std::string* cookie = nullptr) {
-  FetchRequest request;
-  request.url = std::move(url);
-  request.cookie = cookie;
-  return request;
-}
 
 FetchLimits Short() {
   FetchLimits limits;

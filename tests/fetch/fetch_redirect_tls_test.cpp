@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fetch/http_fetcher.h"
+#include "support/fetch_request.h"
 #include "support/http_test_server.h"
 
 namespace qw {
@@ -13,14 +14,8 @@ namespace {
 using test::HttpTestServer;
 using test::MakeResponse;
 using test::ReceivedRequest;
+using test::Request;
 using test::TlsIdentity;
-
-FetchRequest Request(std::string url, std::string* cookie = nullptr) {
-  FetchRequest request;
-  request.url = std::move(url);
-  request.cookie = cookie;
-  return request;
-}
 
 std::string RequestLine(const ReceivedRequest& request) {
   return request.raw.substr(0, request.raw.find("\r\n"));

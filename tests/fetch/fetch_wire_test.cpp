@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fetch/http_fetcher.h"
+#include "support/fetch_request.h"
 #include "support/http_test_server.h"
 #include "text/encoding.h"
 
@@ -14,15 +15,9 @@ namespace {
 using test::HttpTestServer;
 using test::MakeResponse;
 using test::ReceivedRequest;
+using test::Request;
 
 std::string Host(const HttpTestServer& server) { return "Host: 127.0.0.1:" + std::to_string(server.Port()); }
-
-FetchRequest Request(std::string url, std::string* cookie = nullptr) {
-  FetchRequest request;
-  request.url = std::move(url);
-  request.cookie = cookie;
-  return request;
-}
 
 std::string OnlyRequest(const HttpTestServer& server) {
   const std::vector<ReceivedRequest> requests = server.Requests();

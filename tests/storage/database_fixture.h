@@ -4,28 +4,20 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "storage/database.h"
+#include "support/starter_schema.h"
 #include "support/temp_dir.h"
 
 namespace qw::test {
-
-inline std::string SchemaText() {
-  std::ifstream in(QW_SCHEMA_FILE, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Creates a database file at path, with the two tables unless withTables is false.
 inline void CreateDatabaseFile(const std::filesystem::path& path, bool withTables = true) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
             SQLITE_OK);
-  const std::string sql = withTables ? SchemaText() : "create table other(x)";
+  const std::string sql = withTables ? StarterSchema() : "create table other(x)";
   ASSERT_FALSE(sql.empty());
   ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
   sqlite3_close(db);

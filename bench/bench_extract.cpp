@@ -71,8 +71,8 @@ void BM_FlattenLines(benchmark::State& state) {
 }
 BENCHMARK(BM_FlattenLines)->Apply(Sizes);
 
-// Each instruction-set variant the processor runs (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512BW, 4 AVX-512 VBMI2) on
-// the 4 MiB page.
+// Each instruction-set variant the processor runs (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512BW, 4 AVX-512 VBMI2)
+// on the 4 MiB page.
 void BM_FlattenLinesLevel(benchmark::State& state) {
   const std::string page = ForumList(4 << 20);
   const auto level = static_cast<qw::SimdLevel>(state.range(0));

@@ -71,6 +71,23 @@ void BM_FlattenLines(benchmark::State& state) {
 }
 BENCHMARK(BM_FlattenLines)->Apply(Sizes);
 
+// Each instruction-set variant the processor runs (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512BW, 4 AVX-512 VBMI2)
+// on the 4 MiB page.
+void BM_FlattenLinesLevel(benchmark::State& state) {
+  const std::string page = ForumList(4 << 20);
+  const auto level = static_cast<qw::SimdLevel>(state.range(0));
+  if (level > qw::BestSimdLevel()) {
+    state.SkipWithError("the processor lacks this level");
+    return;
+  }
+  for (auto _ : state) {
+    std::string flat = qw::FlattenLines(page, level);
+    benchmark::DoNotOptimize(flat.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+BENCHMARK(BM_FlattenLinesLevel)->DenseRange(0, 4);
+
 void BM_ReplaceAllCrLf(benchmark::State& state) {
   const std::string page = ForumList(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {

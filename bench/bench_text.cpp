@@ -138,6 +138,22 @@ void BM_FlattenLines(benchmark::State& state) {
   SetUp(state, page.size(), "FlattenLines of the page");
 }
 
+// Each instruction-set variant the processor runs (0 portable, 1 SSE2, 2 AVX2, 3 AVX-512BW, 4 AVX-512 VBMI2)
+// on the 4 MiB page.
+void BM_FlattenLinesLevel(benchmark::State& state) {
+  const std::string& page = PageOf(4 << 20).gbk;
+  const auto level = static_cast<qw::SimdLevel>(state.range(0));
+  if (level > qw::BestSimdLevel()) {
+    state.SkipWithError("the processor lacks this level");
+    return;
+  }
+  for (auto _ : state) {
+    std::string flat = qw::FlattenLines(page, level);
+    benchmark::DoNotOptimize(flat.data());
+  }
+  SetUp(state, page.size(), "FlattenLines of the page at one level");
+}
+
 void BM_MemcpyPage(benchmark::State& state) {
   const std::string& page = PageOf(state.range(0)).gbk;
   std::string out(page.size(), '\0');
@@ -186,6 +202,7 @@ BENCHMARK(BM_CutRegion)->Apply(Sizes);
 BENCHMARK(BM_MemcpyRegion)->Apply(Sizes);
 BENCHMARK(BM_FlattenLines)->Apply(Sizes);
 BENCHMARK(BM_MemcpyPage)->Apply(Sizes);
+BENCHMARK(BM_FlattenLinesLevel)->DenseRange(0, 4);
 BENCHMARK(BM_Utf8ToGbk)->Apply(Sizes);
 BENCHMARK(BM_IconvBare)->Apply(Sizes);
 

@@ -48,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string flat = qw::FlattenLines(page);
   Check(flat == qw::ReplaceAll(page, "\r\n", "", true));
+  // The variants for lesser instruction sets give the same text.
+  for (const qw::SimdLevel level : {qw::SimdLevel::kPortable, qw::SimdLevel::kSse2, qw::SimdLevel::kAvx2,
+                                    qw::SimdLevel::kAvx512, qw::SimdLevel::kAvx512Vbmi2}) {
+    if (level < qw::BestSimdLevel()) Check(qw::FlattenLines(page, level) == flat);
+  }
   const std::string region = qw::CutRegion(flat, before, after);
 
   // Matching the whole flattened page too puts more bytes before the regex than the cut region alone.

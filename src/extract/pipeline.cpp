@@ -1,19 +1,12 @@
 #include "extract/pipeline.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
-#include <cstring>
 #include <exception>
 #include <locale>
 #include <optional>
 #include <unordered_set>
 
 #include <boost/regex.hpp>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "text/gbk_text.h"
 
@@ -38,9 +31,6 @@ constexpr std::ptrdiff_t kStatesPerByte = 16;
 // Hits are kept as copies, roughly a hundred bytes each before their texts; a pattern that matches every byte
 // of a huge page would otherwise exhaust memory. No list page comes anywhere near this many articles.
 constexpr std::size_t kMaxHits = 1'000'000;
-
-// FlattenLines makes its output available in slices of this size, small enough to stay in cache.
-constexpr std::size_t kFlattenSlice = 16 << 10;
 
 using Iter = const char*;
 using Results = boost::match_results<Iter>;
@@ -102,138 +92,7 @@ const std::string& GroupRef(const Hit& hit, int k) {
   return hit.groups[static_cast<std::size_t>(k)];
 }
 
-inline bool IsLead(char byte) { return static_cast<unsigned char>(byte) >= 0x80; }
-
-// FlattenLines works on 64-byte blocks, each described by bit masks (bit i for byte i of the block).
-struct BlockMasks {
-  std::uint64_t cr = 0;
-  std::uint64_t lf = 0;
-  std::uint64_t lead = 0;  // bytes of 0x80 and above
-};
-
-inline BlockMasks Classify(const char* block) {
-  BlockMasks m;
-#if defined(__SSE2__)
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i lf = _mm_set1_epi8('\n');
-  for (int k = 0; k < 4; ++k) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * k));
-    const auto bits = [](int mask) { return static_cast<std::uint64_t>(static_cast<std::uint16_t>(mask)); };
-    m.cr |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr))) << (16 * k);
-    m.lf |= bits(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf))) << (16 * k);
-    m.lead |= bits(_mm_movemask_epi8(v)) << (16 * k);
-  }
-#else
-  for (int k = 0; k < 64; ++k) {
-    const std::uint64_t bit = std::uint64_t{1} << k;
-    if (block[k] == '\r') m.cr |= bit;
-    if (block[k] == '\n') m.lf |= bit;
-    if (IsLead(block[k])) m.lead |= bit;
-  }
-#endif
-  return m;
-}
-
-// Which bytes of a block are second bytes of two-byte characters. A run of lead-range bytes pairs up from its
-// first byte, so a byte is a second byte exactly when an odd run of pairing lead-range bytes ends just before
-// it; the run's parity comes from one subtraction over the whole block (the method simdjson uses for runs of
-// backslashes). `carry` says whether the block's first byte is a second byte and is updated for the next
-// block.
-inline std::uint64_t SecondBytes(std::uint64_t lead, std::uint64_t& carry) {
-  constexpr std::uint64_t kOddBits = 0xAAAAAAAAAAAAAAAAull;
-  const std::uint64_t pairing = lead & ~carry;  // lead-range bytes that start a pair unless paired already
-  const std::uint64_t code = (((pairing << 1) | kOddBits) - pairing) ^ kOddBits;
-  const std::uint64_t second = code ^ (lead | carry);
-  carry = (code & lead) >> 63;
-  return second;
-}
-
 }  // namespace
-
-std::string FlattenLines(std::string_view text) {
-  // The same result as ReplaceAll(text, "\r\n", "", true): a pair goes only where its CR begins a character,
-  // never where the CR is the second byte of a two-byte one. Blocks of 64 bytes are classified with vector
-  // compares; nothing is written before the first pair, and from there kept bytes are moved down.
-  const char* const data = text.data();
-  const std::size_t size = text.size();
-  std::string out;
-  char* w = nullptr;      // next output byte, once a pair has been removed
-  char* limit = nullptr;  // end of the output bytes made available so far
-  // The output is made available (zero-filled by resize) a slice at a time just ahead of the writes, so the
-  // filling happens in cache instead of as a separate pass over the whole text.
-  const auto grow = [&] {
-    const std::size_t used = static_cast<std::size_t>(w - out.data());
-    out.resize(std::min(size, used + 128 + kFlattenSlice));
-    w = out.data() + used;
-    limit = out.data() + out.size();
-  };
-  std::uint64_t secondCarry = 0;  // the next block starts with a second byte
-  std::uint64_t lfCarry = 0;      // the next block starts with the LF of a removed pair
-  std::size_t i = 0;
-  // A block reads up to 64 bytes past its start and writes up to 64 bytes past the output position; both stay
-  // inside the text (the output never runs ahead of the input).
-  for (; i + 128 <= size; i += 64) {
-    const char* const block = data + i;
-    const BlockMasks m = Classify(block);
-    const std::uint64_t second = SecondBytes(m.lead, secondCarry);
-    const std::uint64_t lfAfter = (m.lf >> 1) | (static_cast<std::uint64_t>(block[64] == '\n') << 63);
-    std::uint64_t pairs = m.cr & ~second & lfAfter;  // CRs of the pairs that go
-    const int skip = static_cast<int>(lfCarry);      // the LF of a pair that began in the block before
-    lfCarry = pairs >> 63;
-    if (w != nullptr && limit - w < 128) grow();
-    if (pairs == 0 && skip == 0) {
-      if (w != nullptr) {
-        std::memcpy(w, block, 64);
-        w += 64;
-      }
-      continue;
-    }
-    if (w == nullptr) {
-      out.reserve(size);
-      out.assign(data, i);
-      w = out.data() + i;
-      grow();
-    }
-    // Each kept run is moved with one fixed 64-byte copy; the bytes it writes past the run are overwritten by
-    // the next one.
-    int from = skip;
-    while (pairs != 0) {
-      const int cr = std::countr_zero(pairs);
-      pairs &= pairs - 1;
-      std::memcpy(w, block + from, 64);
-      w += cr - from;
-      from = cr + 2;
-    }
-    from = std::min(from, 64);
-    std::memcpy(w, block + from, 64);
-    w += 64 - from;
-  }
-  // The last bytes one character at a time.
-  if (w != nullptr) {
-    const std::size_t used = static_cast<std::size_t>(w - out.data());
-    out.resize(used + (size - i));
-    w = out.data() + used;
-  }
-  bool inPair = secondCarry != 0;
-  if (lfCarry != 0) ++i;
-  while (i < size) {
-    const char c = data[i];
-    if (!inPair && c == '\r' && i + 1 < size && data[i + 1] == '\n') {
-      if (w == nullptr) {
-        out.assign(text);
-        w = out.data() + i;
-      }
-      i += 2;
-      continue;
-    }
-    inPair = !inPair && IsLead(c);
-    if (w != nullptr) *w++ = c;
-    ++i;
-  }
-  if (w == nullptr) return std::string(text);
-  out.resize(static_cast<std::size_t>(w - out.data()));
-  return out;
-}
 
 std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
   std::vector<Hit> hits;

@@ -9,6 +9,8 @@
 #define QW_X86_SEARCH 1
 #endif
 
+#include "text/simd_level.h"
+
 namespace qw {
 namespace {
 
@@ -163,16 +165,18 @@ std::size_t SearchSse2(std::string_view haystack, std::string_view needle, std::
 }  // namespace
 
 SearchLevel BestSearchLevel() {
-#ifdef QW_X86_SEARCH
-  static const SearchLevel best = [] {
-    __builtin_cpu_init();  // the search may run from a static initialiser, before the library's own set-up
-    if (__builtin_cpu_supports("avx512bw")) return SearchLevel::kAvx512;
-    return __builtin_cpu_supports("avx2") ? SearchLevel::kAvx2 : SearchLevel::kSse2;
-  }();
-  return best;
-#else
+  switch (BestSimdLevel()) {
+    case SimdLevel::kAvx512Vbmi2:  // the search has no use for the byte compress
+    case SimdLevel::kAvx512:
+      return SearchLevel::kAvx512;
+    case SimdLevel::kAvx2:
+      return SearchLevel::kAvx2;
+    case SimdLevel::kSse2:
+      return SearchLevel::kSse2;
+    case SimdLevel::kPortable:
+      break;
+  }
   return SearchLevel::kMemmem;
-#endif
 }
 
 std::size_t SearchBytes(std::string_view haystack, std::string_view needle, SearchLevel level) {

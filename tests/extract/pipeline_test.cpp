@@ -53,17 +53,36 @@ TEST(FlattenLinesTest, RemovesOnlyPairsThatBeginACharacter) {
   }
 }
 
-// FlattenLines works on 64-byte blocks with a byte-wise tail; random texts with long runs of lead-range bytes
-// check the carries between blocks against the plain character-wise replacement.
-TEST(FlattenLinesTest, AgreesWithReplaceAllOnRandomText) {
+// Random texts with long runs of lead-range bytes and of CR and LF, which check the carries between 64-byte
+// blocks and the byte-wise tail. Round numbers from 20000 on give texts long enough for the output to be made
+// available in several slices.
+std::string RandomFlattenText(std::mt19937& random, int round) {
   const char alphabet[] = {'\r', '\n', 'a', '\x81', '\xD6', '\0', '\r', '\n', '\xD6', '\xA1'};
+  std::string text(round < 20000 ? random() % 300 : 50000 + random() % 50000, ' ');
+  const std::size_t kinds = 2 + random() % (sizeof alphabet - 1);  // some texts are CR and LF only
+  for (char& byte : text) byte = alphabet[random() % kinds];
+  return text;
+}
+
+TEST(FlattenLinesTest, AgreesWithReplaceAllOnRandomText) {
   std::mt19937 random(7);
   for (int round = 0; round < 20020; ++round) {
-    // The last rounds are long enough for the output to be made available in several slices.
-    std::string text(round < 20000 ? random() % 300 : 50000 + random() % 50000, ' ');
-    const std::size_t kinds = 2 + random() % (sizeof alphabet - 1);  // some texts are CR and LF only
-    for (char& byte : text) byte = alphabet[random() % kinds];
+    const std::string text = RandomFlattenText(random, round);
     ASSERT_EQ(FlattenLines(text), ReplaceAll(text, "\r\n", "", true)) << testing::PrintToString(text);
+  }
+}
+
+// Every instruction-set variant the processor can run (higher ones would be lowered to the best anyway).
+TEST(FlattenLinesTest, EveryLevelAgreesWithReplaceAll) {
+  for (SimdLevel level : {SimdLevel::kPortable, SimdLevel::kSse2, SimdLevel::kAvx2, SimdLevel::kAvx512,
+                          SimdLevel::kAvx512Vbmi2}) {
+    if (level > BestSimdLevel()) continue;
+    std::mt19937 random(11);
+    for (int round = 19000; round < 20005; ++round) {
+      const std::string text = RandomFlattenText(random, round);
+      ASSERT_EQ(FlattenLines(text, level), ReplaceAll(text, "\r\n", "", true))
+          << "level " << static_cast<int>(level) << " text " << testing::PrintToString(text);
+    }
   }
 }
 

@@ -5,10 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "text/encoding.h"
+#include "text/waiting.h"
 
 namespace qw {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kErrorLimit = 199;
 
@@ -37,8 +42,74 @@ bool ReadableFile(const std::filesystem::path& path) {
 }
 
 const std::string& NotOpenText() { return QW_GBK("数据库未打开"); }
+const std::string& InUseText() { return QW_GBK("数据库正在执行上一条语句"); }
+
+// How often a long statement on the window's thread lets the window repaint.
+constexpr std::chrono::milliseconds kPumpEvery{20};
+// SQLite calls the progress handler after this many virtual-machine steps.
+constexpr int kProgressSteps = 1000;
 
 }  // namespace
+
+// Holds a connection for one statement (see Connection::Enter).
+class ConnectionHold {
+ public:
+  explicit ConnectionHold(const Connection& connection)
+      : connection_(connection), held_(connection.Enter()) {}
+  ~ConnectionHold() {
+    if (held_) connection_.Leave();
+  }
+  ConnectionHold(const ConnectionHold&) = delete;
+  ConnectionHold& operator=(const ConnectionHold&) = delete;
+
+  bool held() const { return held_; }
+
+ private:
+  const Connection& connection_;
+  const bool held_;
+};
+
+bool Connection::Enter() const {
+  const std::thread::id self = std::this_thread::get_id();
+  if (holder_.load(std::memory_order_relaxed) == self) return false;
+  if (CurrentMessagePump() == nullptr) {
+    mutex_.lock();
+  } else {
+    // Another thread's statement runs; the window keeps painting until it ends.
+    while (!mutex_.try_lock()) KeepAliveUntil(Clock::now() + std::chrono::milliseconds(2));
+  }
+  holder_.store(self, std::memory_order_relaxed);
+  lastPump_ = Clock::now();
+  return true;
+}
+
+void Connection::Leave() const {
+  holder_.store(std::thread::id{}, std::memory_order_relaxed);
+  mutex_.unlock();
+}
+
+int Connection::OnBusy(void* connection, int attempts) {
+  const auto& self = *static_cast<const Connection*>(connection);
+  const Clock::time_point now = Clock::now();
+  if (attempts == 0) self.busySince_ = now;
+  const Clock::time_point giveUp = self.busySince_ + std::chrono::milliseconds(kBusyTimeoutMs);
+  if (now >= giveUp) return 0;
+  // Short steps first, as a lock is usually released within a few milliseconds.
+  const std::chrono::milliseconds step(attempts < 10 ? 1 : 10);
+  KeepAliveUntil(std::min(now + step, giveUp));
+  return 1;
+}
+
+int Connection::OnProgress(void* connection) {
+  MessagePump* pump = CurrentMessagePump();
+  if (pump == nullptr) return 0;
+  const auto& self = *static_cast<const Connection*>(connection);
+  const Clock::time_point now = Clock::now();
+  if (now - self.lastPump_ < kPumpEvery) return 0;
+  self.lastPump_ = now;
+  pump->ProcessNonInputUntil(now);
+  return 0;
+}
 
 const std::string& ResultTable::Cell(int row, int column) const {
   static const std::string kEmpty;
@@ -51,12 +122,14 @@ const std::string& ResultTable::Cell(int row, int column) const {
 Connection::~Connection() { Close(); }
 
 bool Connection::IsOpen() const {
-  std::lock_guard lock(mutex_);
+  // Inside its own statement the thread already holds the connection and may read it directly.
+  ConnectionHold hold(*this);
   return db_ != nullptr;
 }
 
 void Connection::Close() {
-  std::lock_guard lock(mutex_);
+  ConnectionHold hold(*this);
+  if (!hold.held()) return;  // Never close a connection under a statement that is still running.
   if (db_ != nullptr) {
     sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -64,7 +137,8 @@ void Connection::Close() {
 }
 
 OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& path, bool create) {
-  std::lock_guard lock(connection.mutex_);
+  ConnectionHold hold(connection);
+  if (!hold.held()) return OpenResult::Failed;
   if (connection.db_ != nullptr) {
     sqlite3_close_v2(connection.db_);
     connection.db_ = nullptr;
@@ -81,7 +155,8 @@ OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& pat
     return OpenResult::Failed;
   }
   // The two connections share the file: a statement waits for the other's lock instead of failing at once.
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  sqlite3_busy_handler(db, &Connection::OnBusy, &connection);
+  sqlite3_progress_handler(db, kProgressSteps, &Connection::OnProgress, &connection);
   // The article-list query writes its planid condition as a double-quoted string literal.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
@@ -103,7 +178,11 @@ bool Execute(Connection& connection, std::string_view statements) {
 }
 
 bool Execute(Connection& connection, std::string_view statements, std::string& error) {
-  std::lock_guard lock(connection.mutex_);
+  ConnectionHold hold(connection);
+  if (!hold.held()) {
+    error = InUseText();
+    return false;
+  }
   if (statements.empty()) {
     error = connection.lastError_;
     return false;
@@ -122,12 +201,14 @@ bool Execute(Connection& connection, std::string_view statements, std::string& e
 }
 
 std::string LastError(Connection& connection) {
-  std::lock_guard lock(connection.mutex_);
+  ConnectionHold hold(connection);
+  if (!hold.held()) return InUseText();
   return connection.lastError_;
 }
 
 ResultTable Query(Connection& connection, std::string_view statement) {
-  std::lock_guard lock(connection.mutex_);
+  ConnectionHold hold(connection);
+  if (!hold.held()) return {};
   ResultTable table;
   if (connection.db_ == nullptr) {
     connection.lastError_ = NotOpenText();

@@ -4,11 +4,20 @@
 // Every text is stored and read back as the GBK bytes the program handles, without conversion. A connection
 // may be used from several threads; each Execute or Query holds it for its whole run, and the error message
 // it leaves is the one LastError reports.
+//
+// On a thread with a message pump (the window's), every wait of a statement keeps the window alive without
+// taking user input: waiting for another thread's statement on the same connection, waiting for the other
+// connection's file lock, and a long query itself. A handler that runs inside such a wait and reaches for a
+// connection its own thread already holds is refused (the statement fails, the query gives nothing) instead of
+// deadlocking.
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -44,10 +53,23 @@ class Connection {
   friend bool Execute(Connection&, std::string_view, std::string&);
   friend std::string LastError(Connection&);
   friend ResultTable Query(Connection&, std::string_view);
+  friend class ConnectionHold;
+
+  // Takes the connection for one statement; false when the calling thread already holds it.
+  bool Enter() const;
+  void Leave() const;
+  // SQLite's busy handler and progress handler: wait for the other connection's lock up to the busy
+  // time-out, and let a long statement on the window's thread keep the window painting.
+  static int OnBusy(void* connection, int attempts);
+  static int OnProgress(void* connection);
 
   mutable std::mutex mutex_;
+  mutable std::atomic<std::thread::id> holder_{};
   sqlite3* db_ = nullptr;
   std::string lastError_;
+  // Written only by the thread holding the connection.
+  mutable std::chrono::steady_clock::time_point busySince_{};
+  mutable std::chrono::steady_clock::time_point lastPump_{};
 };
 
 // How long one connection waits for the other's file lock before a statement fails.

@@ -81,4 +81,14 @@ void PumpPendingMessages() {
   if (MessagePump* pump = currentPump) pump->ProcessPending();
 }
 
+void KeepAliveUntil(SteadyTime deadline) {
+  MessagePump* pump = currentPump;
+  if (pump == nullptr) {
+    std::this_thread::sleep_until(deadline);
+    return;
+  }
+  // The pump may return early when an event arrives; the wait goes on to the same deadline.
+  while (std::chrono::steady_clock::now() < deadline) pump->ProcessNonInputUntil(deadline);
+}
+
 }  // namespace qw

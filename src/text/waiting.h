@@ -21,6 +21,10 @@ class MessagePump {
   virtual void ProcessPending() = 0;
   // Processes events as they arrive and returns at the deadline at the latest (it may return earlier).
   virtual void ProcessUntil(SteadyTime deadline) = 0;
+  // As ProcessUntil, but user input (clicks, keys) stays queued for a later round: the window repaints and
+  // takes queued calls and timers, yet no handler can start new work. A database statement that waits uses it,
+  // so the wait keeps the window alive without running a second statement inside the first.
+  virtual void ProcessNonInputUntil(SteadyTime deadline) { ProcessUntil(deadline); }
 };
 
 // Installs (or with nullptr removes) the pump of the calling thread. The pump must outlive its installation.
@@ -39,5 +43,9 @@ bool WaitPumping(std::int32_t interval, std::int32_t unit = 0, std::stop_token s
 
 // Processes the events already queued for the calling thread; does nothing on a thread without a pump.
 void PumpPendingMessages();
+
+// Waits until the deadline: on a thread with a pump it keeps the window alive without taking user input
+// (ProcessNonInputUntil); elsewhere it sleeps.
+void KeepAliveUntil(SteadyTime deadline);
 
 }  // namespace qw

@@ -4,13 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <thread>
 
 #include "storage/database_fixture.h"
 #include "text/encoding.h"
+#include "text/waiting.h"
 
 namespace qw::test {
 namespace {
@@ -154,6 +158,104 @@ TEST_F(DatabaseTest, OneConnectionServesSeveralThreads) {
   insert("ui");
   worker.join();
   EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), std::to_string(2 * kPerThread));
+}
+
+// A window's event processing as the database sees it: counts the rounds that keep the window alive and can
+// run a handler inside them, as a queued call would.
+class CountingPump : public MessagePump {
+ public:
+  void ProcessPending() override { ++fullRounds; }
+  void ProcessUntil(SteadyTime deadline) override {
+    ++fullRounds;
+    std::this_thread::sleep_until(deadline);
+  }
+  void ProcessNonInputUntil(SteadyTime deadline) override {
+    ++keepAliveRounds;
+    if (handler) handler();
+    std::this_thread::sleep_until(std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(1)));
+  }
+
+  int fullRounds = 0;
+  int keepAliveRounds = 0;
+  std::function<void()> handler;
+};
+
+class WindowThreadTest : public DatabaseTest {
+ protected:
+  void SetUp() override {
+    DatabaseTest::SetUp();
+    InstallMessagePump(&pump_);
+  }
+  void TearDown() override { InstallMessagePump(nullptr); }
+
+  CountingPump pump_;
+};
+
+constexpr const char* kLongQuery =
+    "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000000) select count(*) from n";
+
+TEST_F(WindowThreadTest, WaitsOfAStatementKeepTheWindowAliveWithoutTakingInput) {
+  // The other connection's file lock.
+  Connection options;
+  ASSERT_EQ(OpenDatabase(options, path_), OpenResult::Opened);
+  std::atomic<bool> locked{false};
+  std::thread holder([&] {
+    EXPECT_TRUE(Execute(options, "begin immediate; insert into rule(name) values('held')"));
+    locked = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(Execute(options, "commit"));
+  });
+  while (!locked) std::this_thread::yield();
+  EXPECT_TRUE(Execute(main_, "insert into info(title) values('waited')")) << LastError(main_);
+  holder.join();
+  EXPECT_GT(pump_.keepAliveRounds, 10);
+
+  // Another thread's long statement on the same connection. The worker may not have the connection yet when
+  // the window's query comes, so the round is tried again a few times.
+  bool waitedAlive = false;
+  for (int attempt = 0; attempt < 5 && !waitedAlive; ++attempt) {
+    const int before = pump_.keepAliveRounds;
+    std::atomic<bool> started{false};
+    std::thread worker([&] {
+      started = true;
+      EXPECT_EQ(Query(main_, kLongQuery).Cell(0, 0), "1000000");
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), "1");
+    worker.join();
+    waitedAlive = pump_.keepAliveRounds > before;
+  }
+  EXPECT_TRUE(waitedAlive);
+
+  // A long query of the window's own lets the window repaint while it runs.
+  const int before = pump_.keepAliveRounds;
+  EXPECT_EQ(Query(main_, kLongQuery).Cell(0, 0), "1000000");
+  EXPECT_GT(pump_.keepAliveRounds, before);
+  EXPECT_EQ(pump_.fullRounds, 0);
+}
+
+TEST_F(WindowThreadTest, AHandlerInsideAStatementsWaitIsRefusedTheBusyConnection) {
+  Connection options;
+  ASSERT_EQ(OpenDatabase(options, path_), OpenResult::Opened);
+  ASSERT_TRUE(Execute(options, "begin immediate"));
+  bool nestedRan = false;
+  pump_.handler = [&] {
+    if (nestedRan) return;
+    nestedRan = true;
+    // Runs inside main_'s busy wait on the same thread: refused at once, never a deadlock.
+    EXPECT_EQ(Query(main_, "select 1").RowCount(), 0);
+    std::string error;
+    EXPECT_FALSE(Execute(main_, "insert into info(title) values('nested')", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(main_.IsOpen());
+    // The other connection is free to use.
+    EXPECT_TRUE(Execute(options, "commit"));
+  };
+  EXPECT_TRUE(Execute(main_, "insert into info(title) values('outer')")) << LastError(main_);
+  EXPECT_TRUE(nestedRan);
+  EXPECT_EQ(Query(main_, "select title from info").Cell(0, 0), "outer");
+  EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), "1");
 }
 
 }  // namespace

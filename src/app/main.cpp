@@ -1,18 +1,39 @@
 // Quillwatch: watches article-list pages and tells its user when something new appears.
-//
-// The windows are not built yet; until they are, the program reports what it found beside it and exits.
 
-#include <cstdio>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <cstdlib>
 #include <filesystem>
 
+#include "storage/storage.h"
+#include "ui/main/main_window.h"
+#include "ui/main/program_look.h"
+#include "ui/main/qt_message_pump.h"
+
 int main(int argc, char** argv) {
-  const std::filesystem::path dir =
-      argc > 0 ? std::filesystem::absolute(argv[0]).parent_path() : std::filesystem::current_path();
-  const bool haveDatabase = std::filesystem::exists(dir / "mavo.sdb");
-  std::printf("Quillwatch %s\n", "0.1");
-  std::printf("Program directory: %s\n", dir.c_str());
-  std::printf("Database mavo.sdb: %s\n", haveDatabase ? "present" : "missing");
-  std::printf("The windows are not part of this build yet: the core library (fetching, extraction, storage)\n"
-              "is complete and tested; the tray program comes next.\n");
-  return 0;
+  // The web view's browser refuses to start as root with its sandbox on; a root session still gets its
+  // window.
+  if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  }
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication application(argc, argv);
+  // The window lives on in the tray when it is hidden; only closing it or 退出 ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+  qw::ui::ApplyProgramLook(application);
+  qw::ui::ScopedQtMessagePump pump;
+
+  // The program keeps its database and settings beside itself.
+  const std::filesystem::path directory = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+  qw::Storage storage;
+  int code = 0;
+  {
+    qw::ui::MainWindow window(storage, directory);
+    window.Start();
+    window.show();
+    code = QApplication::exec();
+  }
+  return code;
 }

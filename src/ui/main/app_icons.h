@@ -1,0 +1,23 @@
+#pragma once
+// The program's own pictures, drawn at start so that no image file can go missing: the program icon, the
+// tree's two item icons, the picture buttons' icons and the two faces of the mini-homepage switch.
+
+#include <QIcon>
+
+namespace qw::ui {
+
+// The program icon, window and tray, from 16 to 256 pixels.
+QIcon NormalIcon();
+
+QIcon CategoryIcon();  // tree level 1
+QIcon SchemeIcon();    // tree level 2
+
+QIcon AllArticlesIcon();
+QIcon FavouritesIcon();
+QIcon SettingsIcon();
+QIcon CollectAllIcon();
+
+// The switch, with its "on" face for the checked state and its "off" face otherwise.
+QIcon SwitchIcon();
+
+}  // namespace qw::ui

@@ -1,0 +1,219 @@
+#include "ui/main/category_tree.h"
+
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTreeWidgetItemIterator>
+
+#include "storage/category_list.h"
+#include "storage/database.h"
+#include "storage/scheme_cache.h"
+#include "storage/settings_file.h"
+#include "text/gbk_text.h"
+#include "text/waiting.h"
+#include "ui/main/app_icons.h"
+#include "ui/main/gbk_text.h"
+
+namespace qw::ui {
+namespace {
+
+constexpr int kValueRole = Qt::UserRole;
+
+// Pop-up menus open three pixels right of and below the mouse cursor.
+QPoint MenuPosition() { return QCursor::pos() + QPoint(3, 3); }
+
+}  // namespace
+
+CategoryTree::CategoryTree(Connection& main, SchemeCache& cache, CategoryList& categories, QWidget* parent)
+    : QTreeWidget(parent), main_(main), cache_(cache), categories_(categories), menu_(new QMenu(this)) {
+  setObjectName(QStringLiteral("栏目框"));
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformRowHeights(true);
+  setIconSize(QSize(16, 16));
+
+  openAction_ = menu_->addAction(QStringLiteral("在浏览器中打开"), this, &CategoryTree::OpenSchemePage);
+  menu_->addSeparator();
+  menu_->addAction(QStringLiteral("新建一个监控方案"), this, [this] { emit optionsRequested(1); });
+  manageAction_ = menu_->addAction(QStringLiteral("管理方案"), this, [this] { emit optionsRequested(0); });
+  menu_->addSeparator();
+  menu_->addAction(QStringLiteral("展开列表"), this, &CategoryTree::ExpandCategories);
+  menu_->addAction(QStringLiteral("刷新方案列表"), this, &CategoryTree::refreshRequested);
+
+  connect(this, &QTreeWidget::itemChanged, this, &CategoryTree::CheckBoxChanged);
+}
+
+void CategoryTree::LoadSchemeTree() {
+  if (!FillCategoryTree()) return;  // The newer load has refreshed everything itself.
+  RefreshSchemeCache(main_, cache_);
+}
+
+bool CategoryTree::FillCategoryTree() {
+  const unsigned generation = ++loadGeneration_;
+  clear();
+  categories_.Assign(ParseCategoryValue(settings_ != nullptr ? settings_->ReadSetting(CategoriesKey()) : ""));
+  const std::vector<std::string> names = categories_.Names();
+  const QIcon categoryIcon = CategoryIcon();
+  const QIcon schemeIcon = SchemeIcon();
+  QList<QTreeWidgetItem*> roots;
+  roots.reserve(static_cast<qsizetype>(names.size()));
+  for (std::size_t p = 1; p <= names.size(); ++p) {
+    auto* item = new QTreeWidgetItem(QStringList(FromGbk(names[p - 1])));
+    item->setIcon(0, categoryIcon);
+    item->setData(0, kValueRole, -10 - static_cast<int>(p));
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Unchecked);
+    roots.push_back(item);
+  }
+  addTopLevelItems(roots);
+
+  // The last category first, as each category's children are added behind it.
+  for (int p = static_cast<int>(names.size()); p >= 1; --p) {
+    const ResultTable rows = Query(main_, "select * from rule where class=" + std::to_string(p));
+    for (int r = 0; r < rows.RowCount(); ++r) {
+      QTreeWidgetItem* category = topLevelItem(p - 1);
+      if (category == nullptr) return false;
+      const std::string& id = rows.Cell(r, kRuleId);
+      auto* item = new QTreeWidgetItem(QStringList(FromGbk(rows.Cell(r, kRuleName) + " [" + id + "]")));
+      item->setIcon(0, schemeIcon);
+      item->setData(0, kValueRole, ToInteger(id));
+      item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+      item->setCheckState(0, ToInteger(rows.Cell(r, kRuleIsdo)) == 1 ? Qt::Checked : Qt::Unchecked);
+      category->addChild(item);
+      // A long scheme table must not freeze the window. A handler run here may even load the tree anew.
+      PumpPendingMessages();
+      if (generation != loadGeneration_) return false;
+    }
+  }
+  return true;
+}
+
+std::vector<QTreeWidgetItem*> CategoryTree::Walk() const {
+  std::vector<QTreeWidgetItem*> items;
+  for (QTreeWidgetItemIterator it(const_cast<CategoryTree*>(this)); *it != nullptr; ++it) items.push_back(*it);
+  return items;
+}
+
+QTreeWidgetItem* CategoryTree::ItemAt(int index) const {
+  if (index < 0) return nullptr;
+  int i = 0;
+  for (QTreeWidgetItemIterator it(const_cast<CategoryTree*>(this)); *it != nullptr; ++it, ++i) {
+    if (i == index) return *it;
+  }
+  return nullptr;
+}
+
+int CategoryTree::ItemCount() const { return static_cast<int>(Walk().size()); }
+
+int CategoryTree::ItemLevel(int index) const {
+  const QTreeWidgetItem* item = ItemAt(index);
+  int level = 0;
+  for (; item != nullptr; item = item->parent()) ++level;
+  return level;
+}
+
+int CategoryTree::ItemValue(int index) const {
+  const QTreeWidgetItem* item = ItemAt(index);
+  return item != nullptr ? item->data(0, kValueRole).toInt() : 0;
+}
+
+int CategoryTree::ItemChecked(int index) const {
+  const QTreeWidgetItem* item = ItemAt(index);
+  return item != nullptr && item->checkState(0) == Qt::Checked ? 1 : 0;
+}
+
+int CategoryTree::SelectedIndex() const {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  if (selected.isEmpty()) return -1;
+  const std::vector<QTreeWidgetItem*> items = Walk();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i] == selected.front()) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void CategoryTree::SetCheckDown(int index, bool checked) {
+  QTreeWidgetItem* item = ItemAt(index);
+  if (item == nullptr) return;
+  const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
+  settingChecks_ = true;
+  std::vector<QTreeWidgetItem*> todo{item};
+  while (!todo.empty()) {
+    QTreeWidgetItem* next = todo.back();
+    todo.pop_back();
+    next->setCheckState(0, state);
+    for (int c = 0; c < next->childCount(); ++c) todo.push_back(next->child(c));
+  }
+  settingChecks_ = false;
+}
+
+void CategoryTree::ExpandCategories() {
+  for (int i = 0; i < topLevelItemCount(); ++i) topLevelItem(i)->setExpanded(true);
+}
+
+void CategoryTree::CheckBoxChanged(QTreeWidgetItem* item, int column) {
+  if (settingChecks_ || column != 0) return;
+  const std::vector<QTreeWidgetItem*> items = Walk();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i] == item) {
+      SetCheckDown(static_cast<int>(i), item->checkState(0) == Qt::Checked);
+      return;
+    }
+  }
+}
+
+void CategoryTree::mousePressEvent(QMouseEvent* event) {
+  // The right button never changes the selection: the menu acts on the item selected before.
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
+  QTreeWidget::mousePressEvent(event);
+}
+
+void CategoryTree::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    ShowMenu();
+    return;
+  }
+  QTreeWidget::mouseReleaseEvent(event);
+}
+
+void CategoryTree::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTreeWidget::mouseDoubleClickEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  const int index = SelectedIndex();
+  if (index >= 0 && ItemLevel(index) >= 2) emit schemeChosen(ItemValue(index));
+}
+
+void CategoryTree::contextMenuEvent(QContextMenuEvent* event) {
+  // The mouse's menu comes with the right button's release; the keyboard's menu key opens it too.
+  event->accept();
+  if (event->reason() == QContextMenuEvent::Keyboard) ShowMenu();
+}
+
+void CategoryTree::ShowMenu() {
+  const int selected = SelectedIndex();
+  if (selected < 0) {
+    openAction_->setEnabled(false);
+    manageAction_->setVisible(false);
+  } else {
+    setFocus(Qt::OtherFocusReason);
+    openAction_->setEnabled(true);
+    manageAction_->setVisible(true);
+    if (ItemLevel(selected) == 1) openAction_->setEnabled(false);
+  }
+  menu_->popup(MenuPosition());
+}
+
+void CategoryTree::OpenSchemePage() {
+  const int value = ItemValue(SelectedIndex());
+  if (value < 1) return;
+  emit openAddressRequested(FromGbk(cache_.Get(value, kRuleUrl)));
+}
+
+}  // namespace qw::ui

@@ -1,0 +1,47 @@
+#include "ui/main/message_boxes.h"
+
+#include <QMessageBox>
+#include <utility>
+
+namespace qw::ui {
+namespace {
+
+MessageHandler& InstalledHandler() {
+  static MessageHandler handler;
+  return handler;
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Critical:
+      return QMessageBox::Critical;
+    case MessageIcon::None:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString DefaultCaption() { return QStringLiteral("信息："); }
+
+void ShowMessage(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) {
+  const MessageRequest request{text, caption, icon};
+  if (const MessageHandler& handler = InstalledHandler()) {
+    handler(request);
+    return;
+  }
+  QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+  box.setWindowModality(Qt::ApplicationModal);
+  box.exec();
+}
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  return std::exchange(InstalledHandler(), std::move(handler));
+}
+
+}  // namespace qw::ui

@@ -1,0 +1,19 @@
+#include "ui/main/program_look.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QStyleFactory>
+
+namespace qw::ui {
+
+void ApplyProgramLook(QApplication& application) {
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) application.setStyle(fusion);
+  QFont font = application.font();
+  // Fontconfig falls back along the list; every caption of the window is Chinese.
+  font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                    QStringLiteral("Noto Sans SC"), QStringLiteral("Droid Sans Fallback")});
+  font.setPixelSize(12);
+  application.setFont(font);
+}
+
+}  // namespace qw::ui

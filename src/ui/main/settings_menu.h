@@ -1,0 +1,33 @@
+#pragma once
+// 托盘菜单, the settings menu that the tray icon and the button 设置按钮 pop up.
+
+#include <QMenu>
+
+namespace qw::ui {
+
+class SettingsMenu final : public QMenu {
+  Q_OBJECT
+
+ public:
+  explicit SettingsMenu(QWidget* parent = nullptr);
+
+  // Sets the two ticks, then pops the menu up beside the mouse cursor.
+  void PopUp(bool soundOn, bool iconOn);
+
+  QAction* SoundAction() const { return sound_; }
+  QAction* IconAction() const { return icon_; }
+
+ signals:
+  void optionsRequested();
+  void soundToggled();
+  void iconToggled();
+  void rememberSizeRequested();
+  void aboutRequested();
+  void quitRequested();
+
+ private:
+  QAction* sound_;
+  QAction* icon_;
+};
+
+}  // namespace qw::ui

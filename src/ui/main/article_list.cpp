@@ -173,6 +173,7 @@ void ArticleList::mousePressEvent(QMouseEvent* event) {
 void ArticleList::mouseReleaseEvent(QMouseEvent* event) {
   QTreeWidget::mouseReleaseEvent(event);
   if (event->button() == Qt::LeftButton) WriteDetailLine();
+  if (event->button() == Qt::RightButton) ShowMenu();
 }
 
 void ArticleList::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -182,7 +183,12 @@ void ArticleList::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ArticleList::contextMenuEvent(QContextMenuEvent* event) {
+  // The mouse's menu comes with the right button's release; the keyboard's menu key opens it too.
   event->accept();
+  if (event->reason() == QContextMenuEvent::Keyboard) ShowMenu();
+}
+
+void ArticleList::ShowMenu() {
   favouriteAction_->setEnabled(SelectedRow() != nullptr);
   menu_->popup(QCursor::pos() + QPoint(3, 3));
 }

@@ -62,6 +62,7 @@ class ArticleList final : public QTreeWidget {
 
  private:
   QTreeWidgetItem* SelectedRow() const;
+  void ShowMenu();
 
   Connection& main_;
   DatabaseBusy& busy_;

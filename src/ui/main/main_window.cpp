@@ -215,6 +215,8 @@ QSize MainWindow::OuterSize() const { return frameGeometry().size(); }
 void MainWindow::SetOuterSize(const QSize& outer) {
   const QSize frame = frameGeometry().size() - size();
   resize(std::max(1, outer.width() - frame.width()), std::max(1, outer.height() - frame.height()));
+  // A hidden window receives its resize event only when shown; the controls take their places now.
+  if (!isVisible()) ApplyLayout();
 }
 
 void MainWindow::SettleStartSize() {

@@ -11,6 +11,7 @@
 #include "ui/main/main_window.h"
 #include "ui/main/program_look.h"
 #include "ui/main/qt_message_pump.h"
+#include "ui/main/quit_on_signal.h"
 
 int main(int argc, char** argv) {
   // The web view's browser refuses to start as root with its sandbox on; a root session still gets its
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   qw::ui::ApplyProgramLook(application);
   qw::ui::ScopedQtMessagePump pump;
+  qw::ui::QuitOnTerminationSignals(&application);
 
   // The program keeps its database and settings beside itself.
   const std::filesystem::path directory = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();

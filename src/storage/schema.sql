@@ -32,3 +32,7 @@ CREATE TABLE info(
   addtime TEXT,
   issoucang INTEGER
 );
+-- The favourites view and a scheme's view read the newest 100 rows of one flag or one scheme; with these
+-- indexes they stay instant on a million articles (the program works without them, only slower).
+CREATE INDEX info_planid ON info(planid);
+CREATE INDEX info_issoucang ON info(issoucang);

@@ -66,6 +66,8 @@ void StatusBox::Drain() {
   }
   if (calls[first].replace) {
     setPlainText(ShownText(calls[first].text) + appended);
+    // A replaced text is read from its beginning, unless lines were appended after it.
+    if (appended.isEmpty()) return;
   } else {
     moveCursor(QTextCursor::End);
     insertPlainText(appended);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "ui/main/article_list.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/mini_homepage.h"
+#include "ui/main/settings_menu.h"
 #include "ui/main/status_box.h"
 #include "ui/main/tray_icon.h"
 #include "ui_harness.h"
@@ -272,6 +274,53 @@ class MainWindowTest : public QObject {
     QVERIFY(window.close());
     QVERIFY(!window.Tray().Shown());
     QVERIFY(harness->messages.empty());  // no question asked
+  }
+
+  void garbageSettingsGiveTheDesignSizeAndNoCategories() {
+    ProgramDir dir;
+    TwoSchemes(dir);
+    std::string garbage;
+    for (int i = 0; i < 70000; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    dir.WriteFile("mavonet.ini", garbage);
+    auto harness = StartedWindow(dir);
+    QCOMPARE(harness->Window().OuterSize(), QSize(1000, 720));
+    QCOMPARE(harness->Window().Tree().ItemCount(), 0);
+    QVERIFY(harness->Store().schemes.Has(5));  // the schemes are cached all the same
+    QVERIFY(harness->messages.empty());
+  }
+
+  void settingsMenuTicksTheSwitchesAndTogglesThem() {
+    ProgramDir dir;
+    TwoSchemes(dir);
+    dir.WriteSettings({"语音提醒=1", "图标提醒=0"});
+    auto harness = StartedWindow(dir);
+    ui::MainWindow& window = harness->Window();
+    qobject_cast<QToolButton*>(Control(window, "设置按钮"))->click();
+    ui::SettingsMenu& menu = window.Menu();
+    QVERIFY(menu.isVisible());
+    QVERIFY(menu.SoundAction()->isChecked());
+    QVERIFY(!menu.IconAction()->isChecked());
+    QStringList items;
+    for (QAction* action : menu.actions()) items << (action->isSeparator() ? "-" : action->text());
+    QCOMPARE(items, (QStringList{"选项设置", "有新文章时", "-", "有新文章时 播放声音", "有新文章时 切换图标", "-",
+                                 "记住当前界面大小", "关于...", "退出"}));
+    QVERIFY(!menu.actions()[1]->isEnabled());
+    menu.hide();
+    menu.SoundAction()->trigger();
+    menu.IconAction()->trigger();
+    QCOMPARE(window.Switches().SoundText(), std::string("0"));
+    QCOMPARE(window.Switches().IconText(), std::string("1"));
+    const std::string saved = FileText(dir.Settings());
+    QVERIFY(saved.find("语音提醒=0") != std::string::npos && saved.find("图标提醒=1") != std::string::npos);
+    emit window.Tray().menuRequested();  // the tray's right click pops the same menu up, ticked anew
+    QVERIFY(!menu.SoundAction()->isChecked());
+    QVERIFY(menu.IconAction()->isChecked());
+    menu.hide();
+    menu.actions()[0]->trigger();  // 选项设置 opens the last tab
+    QCOMPARE(harness->optionsTabs, std::vector<int>{3});
+    menu.actions()[7]->trigger();  // 关于...
+    QCOMPARE(harness->messages.back().caption, QStringLiteral("关于 Quillwatch"));
+    QCOMPARE(harness->messages.back().icon, ui::MessageIcon::Information);
   }
 
   void trayTooltipKeepsWholeCharactersWithin62Bytes_data() {

@@ -9,7 +9,7 @@ namespace {
 // What a new user needs to get going, shown when the homepage cannot be reached.
 QString QuickStartPage() {
   return QStringLiteral(
-      "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><style>"
+      "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quillwatch 快速上手</title><style>"
       "body{font-family:'WenQuanYi Micro Hei','Noto Sans CJK SC',sans-serif;margin:36px 44px;color:#27303b;"
       "background:#f7f9fc;font-size:14px;line-height:1.7}"
       "h1{font-size:20px;color:#134a9c;margin:0 0 6px}p.lead{color:#5b6675;margin:0 0 18px}"

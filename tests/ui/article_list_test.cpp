@@ -125,8 +125,7 @@ class ArticleListTest : public QObject {
     ManyArticles(dir);
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(harness->Show());
     ui::ArticleList& list = window.Articles();
     list.ListArticles(ui::kAllArticles);
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
@@ -152,8 +151,7 @@ class ArticleListTest : public QObject {
     ManyArticles(dir);
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(harness->Show());
     ui::ArticleList& list = window.Articles();
     dir.Sql("update info set issoucang=0 where id<>250");
     list.ListArticles(ui::kFavourites);
@@ -246,8 +244,7 @@ class ArticleListTest : public QObject {
     dir.Sql("update info set url='javascript:alert(1)' where id=249");
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(harness->Show());
     ui::ArticleList& list = window.Articles();
     list.ListArticles(ui::kAllArticles);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));

@@ -93,8 +93,7 @@ class CategoryTreeTest : public QObject {
     ExampleBoard(dir);
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(harness->Show());
     ui::CategoryTree& tree = window.Tree();
     tree.ExpandCategories();
     QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, CentreOf(tree, tree.topLevelItem(1)));
@@ -110,8 +109,7 @@ class CategoryTreeTest : public QObject {
     ExampleBoard(dir);
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(harness->Show());
     ui::CategoryTree& tree = window.Tree();
     tree.ExpandCategories();
     auto rightClick = [&](QTreeWidgetItem* over) {

@@ -248,8 +248,7 @@ class MainWindowTest : public QObject {
       TwoSchemes(dir);
       auto harness = StartedWindow(dir, tray);
       ui::MainWindow& window = harness->Window();
-      window.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      QVERIFY(harness->Show());
       window.setWindowState(Qt::WindowMinimized);
       if (tray) {
         QTRY_VERIFY(!window.isVisible());

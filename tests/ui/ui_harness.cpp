@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QTest>
 #include <QWidget>
 #include <fstream>
 #include <stdexcept>
@@ -89,6 +90,11 @@ Harness::Harness(const ProgramDir& dir, bool trayAvailable) {
 Harness::~Harness() {
   window_.reset();
   ui::SetMessageHandler(std::move(previous_));
+}
+
+bool Harness::Show() {
+  window_->show();
+  return QTest::qWaitForWindowExposed(window_.get());
 }
 
 QString Harness::StatusText() const { return window_->Status().toPlainText(); }

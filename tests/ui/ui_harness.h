@@ -55,6 +55,8 @@ class Harness {
 
   ui::MainWindow& Window() { return *window_; }
   Storage& Store() { return storage_; }
+  // Shows the window and waits until the screen has it.
+  bool Show();
   // The status box as the user reads it (line breaks as "\n").
   QString StatusText() const;
 

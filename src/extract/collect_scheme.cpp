@@ -1,5 +1,7 @@
 #include "extract/collect_scheme.h"
 
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,34 @@ SchemeSnapshot Snapshot(const SchemeRow& row) {
   return s;
 }
 
+// The schemes whose last pass ended before it had stored all it offered (an insert failed, or a stop came
+// between the inserts and the marker update). Their marker still stands before articles that are stored
+// already, so their next passes look each hit up before storing it, until one pass completes.
+class UnfinishedSchemes {
+ public:
+  void Mark(int id) {
+    std::lock_guard lock(mutex_);
+    ids_.insert(id);
+  }
+  void Clear(int id) {
+    std::lock_guard lock(mutex_);
+    ids_.erase(id);
+  }
+  bool Has(int id) const {
+    std::lock_guard lock(mutex_);
+    return ids_.contains(id);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::set<int> ids_;
+};
+
+UnfinishedSchemes& Unfinished() {
+  static UnfinishedSchemes unfinished;
+  return unfinished;
+}
+
 class Pass {
  public:
   Pass(int id, CollectContext& context) : id_(id), idText_(std::to_string(id)), context_(context) {}
@@ -80,6 +110,7 @@ class Pass {
     std::int32_t highestId = s.lastId;
     std::string lastUrl;
     bool allStored = true;
+    const bool lookUpFirst = Unfinished().Has(id_);
     // Walk backwards so that the oldest new article gets the smallest article id.
     // A stop ends the pass between two statements; the marker then stays, so the next run offers the rest
     // again.
@@ -91,6 +122,10 @@ class Pass {
         if (articleId > highestId) highestId = articleId;
       }
       lastUrl = ComposeArticleUrl(s.urlTemplate, placeholders, *hit);
+      if (lookUpFirst && AlreadyStored(GroupText(*hit, s.titleGroup), lastUrl)) continue;
+      if (Stopped()) return;
+      // Until the marker moves past it, this article would be offered again.
+      Unfinished().Mark(id_);
       if (Store(s, *hit, lastUrl)) {
         context_.newArticleFlag.store(true);
       } else {
@@ -116,6 +151,15 @@ class Pass {
     context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
                      "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText +
                      " where id=" + idText_);
+    Unfinished().Clear(id_);
+  }
+
+  // Whether this scheme has stored the article already (same title and address).
+  bool AlreadyStored(const std::string& title, const std::string& url) {
+    const ResultTable found = context_.sql.Select("select count(*) from info where planid=" + idText_ +
+                                                  " and title='" + SqlQuoted(title) + "' and url='" +
+                                                  SqlQuoted(url) + "'");
+    return ToInteger(found.Cell(0, 0)) > 0;
   }
 
   // Narrows the capture region to what lies beyond the last article seen.

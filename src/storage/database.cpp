@@ -93,7 +93,8 @@ int Connection::OnBusy(void* connection, int attempts) {
   const Clock::time_point now = Clock::now();
   if (attempts == 0) self.busySince_ = now;
   const Clock::time_point giveUp = self.busySince_ + std::chrono::milliseconds(kBusyTimeoutMs);
-  if (now >= giveUp) return 0;
+  // A stopped worker does not wait out the other connection; its statement fails and changes nothing.
+  if (now >= giveUp || ThreadStopToken().stop_requested()) return 0;
   // Short steps first, as a lock is usually released within a few milliseconds.
   const std::chrono::milliseconds step(attempts < 10 ? 1 : 10);
   KeepAliveUntil(std::min(now + step, giveUp));

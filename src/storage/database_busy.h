@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <stop_token>
 
 namespace qw {
 
@@ -11,7 +12,8 @@ class DatabaseBusy {
   // Test-and-set in one atomic step; true when the caller now holds the flag.
   bool TryAcquire() { return !busy_.exchange(true, std::memory_order_acquire); }
   // Waits in steps of pollMs (processing events on a thread with a message pump) until the flag is taken.
-  void Acquire(std::int32_t pollMs);
+  // False, without the flag, once stop is requested.
+  bool Acquire(std::int32_t pollMs, std::stop_token stop = {});
   void Release() { busy_.store(false, std::memory_order_release); }
   bool IsBusy() const { return busy_.load(std::memory_order_acquire); }
 
@@ -19,16 +21,22 @@ class DatabaseBusy {
   std::atomic<bool> busy_{false};
 };
 
-// Holds the flag for a scope.
+// Holds the flag for a scope (unless stop was requested while waiting for it).
 class BusyGuard {
  public:
-  BusyGuard(DatabaseBusy& busy, std::int32_t pollMs) : busy_(busy) { busy_.Acquire(pollMs); }
-  ~BusyGuard() { busy_.Release(); }
+  BusyGuard(DatabaseBusy& busy, std::int32_t pollMs, std::stop_token stop = {})
+      : busy_(busy), held_(busy_.Acquire(pollMs, std::move(stop))) {}
+  ~BusyGuard() {
+    if (held_) busy_.Release();
+  }
   BusyGuard(const BusyGuard&) = delete;
   BusyGuard& operator=(const BusyGuard&) = delete;
 
+  bool held() const { return held_; }
+
  private:
   DatabaseBusy& busy_;
+  const bool held_;
 };
 
 }  // namespace qw

@@ -5,14 +5,20 @@
 
 namespace qw {
 
+namespace {
+
+constexpr std::int32_t kPollMs = 100;
+
+}  // namespace
+
 SqlResult SqlRunner::Run(std::string_view statements) {
-  constexpr std::int32_t kPollMs = 100;
   SqlResult result;
   std::string error;
   {
     // The error text is taken while the flag is still held, so a statement waiting for the flag cannot
     // replace it before it is read.
-    BusyGuard guard(busy_, kPollMs);
+    BusyGuard guard(busy_, kPollMs, stop_);
+    if (!guard.held()) return result;
     result.ok = Execute(main_, statements, error);
   }
   result.text = result.ok ? QW_GBK("SQL成功！") : QW_GBK("SQL出错：") + error + QW_GBK("，请重启软件！");
@@ -21,6 +27,12 @@ SqlResult SqlRunner::Run(std::string_view statements) {
   line.append("\r\n").append(statements).append(result.text);
   log_.AppendStatusLine(std::move(line));
   return result;
+}
+
+ResultTable SqlRunner::Select(std::string_view statement) {
+  BusyGuard guard(busy_, kPollMs, stop_);
+  if (!guard.held()) return {};
+  return Query(main_, statement);
 }
 
 }  // namespace qw

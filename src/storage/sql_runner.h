@@ -1,6 +1,7 @@
 #pragma once
 // The one serialized way statements run on the main connection, each leaving its result line in the status log.
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -19,15 +20,22 @@ struct SqlResult {
 
 class SqlRunner {
  public:
-  SqlRunner(Connection& main, DatabaseBusy& busy, StatusLog& log) : main_(main), busy_(busy), log_(log) {}
+  // A runner of a worker carries the worker's stop token: once stop is requested, a statement that has not
+  // taken the busy flag yet is dropped without running and without a line.
+  SqlRunner(Connection& main, DatabaseBusy& busy, StatusLog& log, std::stop_token stop = {})
+      : main_(main), busy_(busy), log_(log), stop_(std::move(stop)) {}
 
   // Waits for the busy flag in 100 ms steps, runs the text, logs "\r\n" + statement + result text.
   SqlResult Run(std::string_view statements);
+
+  // A query under the same flag, without a status line; nothing once stopped.
+  ResultTable Select(std::string_view statement);
 
  private:
   Connection& main_;
   DatabaseBusy& busy_;
   StatusLog& log_;
+  std::stop_token stop_;
 };
 
 }  // namespace qw

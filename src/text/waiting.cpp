@@ -9,6 +9,7 @@ namespace qw {
 namespace {
 
 thread_local MessagePump* currentPump = nullptr;
+thread_local std::stop_token threadStop;
 
 // Sleeps until the deadline, or until stop is requested; true when the deadline was reached.
 bool SleepUntil(SteadyTime deadline, std::stop_token stop) {
@@ -32,6 +33,10 @@ constexpr std::chrono::milliseconds kStopCheckSlice{20};
 }  // namespace
 
 void InstallMessagePump(MessagePump* pump) { currentPump = pump; }
+
+void SetThreadStopToken(std::stop_token stop) { threadStop = std::move(stop); }
+
+std::stop_token ThreadStopToken() { return threadStop; }
 
 MessagePump* CurrentMessagePump() { return currentPump; }
 
@@ -84,7 +89,7 @@ void PumpPendingMessages() {
 void KeepAliveUntil(SteadyTime deadline) {
   MessagePump* pump = currentPump;
   if (pump == nullptr) {
-    std::this_thread::sleep_until(deadline);
+    SleepUntil(deadline, threadStop);
     return;
   }
   // The pump may return early when an event arrives; the wait goes on to the same deadline.

@@ -45,7 +45,12 @@ bool WaitPumping(std::int32_t interval, std::int32_t unit = 0, std::stop_token s
 void PumpPendingMessages();
 
 // Waits until the deadline: on a thread with a pump it keeps the window alive without taking user input
-// (ProcessNonInputUntil); elsewhere it sleeps.
+// (ProcessNonInputUntil); elsewhere it sleeps, or ends early once the thread's stop token is triggered.
 void KeepAliveUntil(SteadyTime deadline);
+
+// The stop token of the calling worker thread, for waits deep below it that take no token of their own (a
+// statement waiting for a file lock gives up once its worker is stopped). Empty on other threads.
+void SetThreadStopToken(std::stop_token stop);
+std::stop_token ThreadStopToken();
 
 }  // namespace qw

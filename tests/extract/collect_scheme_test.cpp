@@ -205,12 +205,37 @@ TEST_F(CollectSchemeTest, AFailedInsertKeepsTheMarkerSoTheArticleComesBack) {
   EXPECT_EQ(RuleCell(id, "arttile"), "");
   EXPECT_NE(log_.Text().find(QW_GBK("SQL出错：") + "refused by test"), std::string::npos);
 
+  // The next pass stores the refused article and skips the one stored before.
   ASSERT_TRUE(Execute(db_, "drop trigger refuse"));
   Collect(id);
-  const std::vector<std::string> titles = StoredTitles();
-  ASSERT_FALSE(titles.empty());
-  EXPECT_EQ(titles.back(), "refused");
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"B", "refused"}));
   EXPECT_EQ(cache_.Get(id, kRuleArttile), "refused");
+}
+
+TEST_F(CollectSchemeTest, AnArticleTheDatabaseAlwaysRefusesNeverMakesTheOthersComeTwice) {
+  Serve(ListPage({{3, "C"}, {2, "refused"}, {1, "A"}}));
+  const int id = AddScheme(kNewestOnTop);
+  ASSERT_TRUE(Execute(db_,
+                      "create trigger refuse before insert on info when new.title='refused' "
+                      "begin select raise(abort, 'refused by test'); end"));
+  Collect(id);
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "C"}));
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    flag_ = false;
+    Collect(id);
+    EXPECT_FALSE(flag_);  // nothing new was stored: no alert
+  }
+  // A new article on top is stored once, and alerts; the refused one is still offered, still alone.
+  Serve(ListPage({{4, "D"}, {3, "C"}, {2, "refused"}, {1, "A"}}));
+  Collect(id);
+  EXPECT_TRUE(flag_);
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "C", "D"}));
+  EXPECT_EQ(RuleCell(id, "arttile"), "");
+  ASSERT_TRUE(Execute(db_, "drop trigger refuse"));
+  Collect(id);
+  Collect(id);
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "C", "D", "refused"}));
+  EXPECT_EQ(RuleCell(id, "arttile"), "D");
 }
 
 TEST_F(CollectSchemeTest, AnEmptyPageStoresNothingAndSaysWhy) {
@@ -257,6 +282,13 @@ TEST_F(CollectSchemeTest, AStopEndsThePassBetweenTwoStatementsAndWritesNothingMo
   EXPECT_EQ(cache_.Get(id, kRuleArttile), "");
   EXPECT_EQ(log_.Text().find(QW_GBK("已结束")), std::string::npos);
   EXPECT_EQ(log_.Text().find("update rule"), std::string::npos);
+
+  // The next pass offers all three again and stores the two the stop left.
+  context_.stop = {};
+  context_.pauseAfterStore = [] {};
+  Collect(id);
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(cache_.Get(id, kRuleArttile), "C");
 }
 
 TEST_F(CollectSchemeTest, ASchemeMissingFromTheCacheIsReported) {

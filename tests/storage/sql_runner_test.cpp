@@ -53,6 +53,23 @@ TEST_F(SqlRunnerTest, FailuresCarryTheErrorText) {
   EXPECT_FALSE(busy_.IsBusy());
 }
 
+TEST_F(SqlRunnerTest, AStatementStillWaitingForTheFlagIsDroppedByAStop) {
+  std::stop_source stop;
+  SqlRunner worker{main_, busy_, log_, stop.get_token()};
+  ASSERT_TRUE(busy_.TryAcquire());
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    stop.request_stop();
+  });
+  const SqlResult dropped = worker.Run("insert into info(title) values('late')");
+  stopper.join();
+  busy_.Release();
+  EXPECT_FALSE(dropped.ok);
+  EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), "0");
+  EXPECT_TRUE(log_.Text().empty());
+  EXPECT_TRUE(worker.Select("select 1").rows.empty());
+}
+
 TEST(SqlRunnerWithoutTablesTest, DatabaseWithoutTheTablesAndUnopenedConnectionFail) {
   TempDir dir;
   CreateDatabaseFile(dir / "mavo.sdb", /*withTables=*/false);

@@ -1,0 +1,25 @@
+#include "monitor/scheme_locks.h"
+
+namespace qw {
+
+SchemeLocks::Hold::~Hold() {
+  if (locks_ != nullptr) locks_->Release(id_);
+}
+
+bool SchemeLocks::Acquire(int id, std::stop_token stop, std::optional<Hold>& hold) {
+  std::unique_lock lock(mutex_);
+  if (!released_.wait(lock, stop, [&] { return !busy_.contains(id); })) return false;
+  busy_.insert(id);
+  hold.emplace(Hold(this, id));
+  return true;
+}
+
+void SchemeLocks::Release(int id) {
+  {
+    std::lock_guard lock(mutex_);
+    busy_.erase(id);
+  }
+  released_.notify_all();
+}
+
+}  // namespace qw

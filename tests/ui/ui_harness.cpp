@@ -77,13 +77,23 @@ ui::HomepageViewFactory HomepageViews::Factory() {
   };
 }
 
-Harness::Harness(const ProgramDir& dir, bool trayAvailable) {
+ui::MonitorTiming FastTiming() {
+  ui::MonitorTiming timing;
+  timing.interval = [](std::int32_t) { return 60; };
+  timing.pauseAfterStore = [] {};
+  timing.timestamp = [] { return std::string(kTestStamp); };
+  return timing;
+}
+
+Harness::Harness(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming timing) {
   previous_ = ui::SetMessageHandler([this](const ui::MessageRequest& request) { messages.push_back(request); });
   ui::WindowSeams seams;
   seams.homepageViews = views.Factory();
   seams.openAddress = [this](const QUrl& url) { opened.push_back(url); };
   seams.trayAvailable = [trayAvailable] { return trayAvailable; };
   seams.openOptions = [this](QWidget*, int tab) { optionsTabs.push_back(tab); };
+  seams.chime = [this] { ++chimes; };
+  seams.timing = std::move(timing);
   window_ = std::make_unique<ui::MainWindow>(storage_, dir.Path(), std::move(seams));
 }
 
@@ -99,8 +109,8 @@ bool Harness::Show() {
 
 QString Harness::StatusText() const { return window_->Status().toPlainText(); }
 
-std::unique_ptr<Harness> StartedWindow(const ProgramDir& dir, bool trayAvailable) {
-  auto harness = std::make_unique<Harness>(dir, trayAvailable);
+std::unique_ptr<Harness> StartedWindow(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming timing) {
+  auto harness = std::make_unique<Harness>(dir, trayAvailable, std::move(timing));
   harness->Window().Start();
   return harness;
 }

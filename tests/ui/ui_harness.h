@@ -48,9 +48,15 @@ struct HomepageViews {
   ui::HomepageViewFactory Factory();
 };
 
+// The fixed time text of windows under test.
+inline constexpr char kTestStamp[] = "2026-12-10 9:5 7";
+
+// Monitoring at test speed: 60 ms between cycles, no pause after a stored article, a fixed time text.
+ui::MonitorTiming FastTiming();
+
 class Harness {
  public:
-  explicit Harness(const ProgramDir& dir, bool trayAvailable = true);
+  explicit Harness(const ProgramDir& dir, bool trayAvailable = true, ui::MonitorTiming timing = FastTiming());
   ~Harness();
 
   ui::MainWindow& Window() { return *window_; }
@@ -63,6 +69,7 @@ class Harness {
   std::vector<ui::MessageRequest> messages;
   std::vector<QUrl> opened;
   std::vector<int> optionsTabs;
+  int chimes = 0;
   HomepageViews views;
 
  private:
@@ -72,7 +79,8 @@ class Harness {
 };
 
 // A started window: Harness plus Start().
-std::unique_ptr<Harness> StartedWindow(const ProgramDir& dir, bool trayAvailable = true);
+std::unique_ptr<Harness> StartedWindow(const ProgramDir& dir, bool trayAvailable = true,
+                                       ui::MonitorTiming timing = FastTiming());
 
 // The window's message pump, installed once per test program.
 void InstallQtPump();

@@ -132,6 +132,21 @@ void PaintCollect(QPainter& p, qreal s) {
   p.drawRect(QRectF(s * 0.1, s * 0.84, s * 0.8, s * 0.1));
 }
 
+// A red-orange bell on a light disc: something new has come.
+void PaintAlert(QPainter& p, qreal s) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0xff, 0xf1, 0xe0));
+  p.drawEllipse(QRectF(0, 0, s, s));
+  QPainterPath bell;
+  bell.moveTo(s * 0.2, s * 0.72);
+  bell.cubicTo(s * 0.3, s * 0.62, s * 0.26, s * 0.2, s * 0.5, s * 0.18);
+  bell.cubicTo(s * 0.74, s * 0.2, s * 0.7, s * 0.62, s * 0.8, s * 0.72);
+  bell.closeSubpath();
+  p.setBrush(QColor(0xe8, 0x4a, 0x1a));
+  p.drawPath(bell);
+  p.drawEllipse(QPointF(s * 0.5, s * 0.8), s * 0.1, s * 0.1);
+}
+
 // A sliding switch: green with the knob right when on, grey with the knob left when off.
 QPixmap SwitchFace(bool on) {
   return Draw(34, 18, [on](QPainter& p, qreal h) {
@@ -148,6 +163,8 @@ QPixmap SwitchFace(bool on) {
 }  // namespace
 
 QIcon NormalIcon() { return SquareIcon(PaintProgram, {16, 22, 24, 32, 48, 64, 128, 256}); }
+
+QIcon AlertIcon() { return SquareIcon(PaintAlert, {16}); }
 
 QIcon CategoryIcon() { return SquareIcon(PaintFolder); }
 QIcon SchemeIcon() { return SquareIcon(PaintPage); }

@@ -8,6 +8,8 @@ namespace qw::ui {
 
 // The program icon, window and tray, from 16 to 256 pixels.
 QIcon NormalIcon();
+// The tray icon while new articles wait for the user: one 16 x 16 image.
+QIcon AlertIcon();
 
 QIcon CategoryIcon();  // tree level 1
 QIcon SchemeIcon();    // tree level 2

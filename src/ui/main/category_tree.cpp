@@ -21,6 +21,13 @@ namespace {
 
 constexpr int kValueRole = Qt::UserRole;
 
+// 1 for a root item, one more for each step down.
+int Level(const QTreeWidgetItem* item) {
+  int level = 0;
+  for (; item != nullptr; item = item->parent()) ++level;
+  return level;
+}
+
 // Pop-up menus open three pixels right of and below the mouse cursor.
 QPoint MenuPosition() { return QCursor::pos() + QPoint(3, 3); }
 
@@ -108,12 +115,7 @@ QTreeWidgetItem* CategoryTree::ItemAt(int index) const {
 
 int CategoryTree::ItemCount() const { return static_cast<int>(Walk().size()); }
 
-int CategoryTree::ItemLevel(int index) const {
-  const QTreeWidgetItem* item = ItemAt(index);
-  int level = 0;
-  for (; item != nullptr; item = item->parent()) ++level;
-  return level;
-}
+int CategoryTree::ItemLevel(int index) const { return Level(ItemAt(index)); }
 
 int CategoryTree::ItemValue(int index) const {
   const QTreeWidgetItem* item = ItemAt(index);
@@ -123,6 +125,14 @@ int CategoryTree::ItemValue(int index) const {
 int CategoryTree::ItemChecked(int index) const {
   const QTreeWidgetItem* item = ItemAt(index);
   return item != nullptr && item->checkState(0) == Qt::Checked ? 1 : 0;
+}
+
+std::vector<TreeItem> CategoryTree::Items() const {
+  std::vector<TreeItem> items;
+  for (QTreeWidgetItem* item : Walk()) {
+    items.push_back({Level(item), item->data(0, kValueRole).toInt(), item->checkState(0) == Qt::Checked ? 1 : 0});
+  }
+  return items;
 }
 
 int CategoryTree::SelectedIndex() const {

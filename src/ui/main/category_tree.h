@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "monitor/monitor_worker.h"
+
 class QAction;
 class QMenu;
 
@@ -38,6 +40,8 @@ class CategoryTree final : public QTreeWidget {
   int ItemValue(int index) const;
   // 1 checked, 0 unchecked.
   int ItemChecked(int index) const;
+  // Every item's level, value and check state, in index order: what a monitoring worker's queue is built from.
+  std::vector<TreeItem> Items() const;
   // The selected item's index, or -1.
   int SelectedIndex() const;
   // Gives item index and every item under it the state.

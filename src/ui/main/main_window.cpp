@@ -69,7 +69,9 @@ MainWindow::MainWindow(Storage& storage, std::filesystem::path programDirectory,
 }
 
 MainWindow::~MainWindow() {
-  // The page view goes before the window's children, and the icon leaves the tray.
+  // The workers end before anything they write to; the page view goes before the window's children, and the
+  // icon leaves the tray.
+  monitor_.reset();
   homepage_->Close();
   tray_->Remove();
 }
@@ -131,6 +133,10 @@ void MainWindow::BuildControls() {
 
   tray_ = new TrayIcon(seams_.trayAvailable, this);
   menu_ = new SettingsMenu(this);
+  alert_ = new Alert(switches_, *tray_, *this, [this] { articles_->ListArticles(kAllArticles); },
+                     seams_.chime ? seams_.chime : SystemChime(this), this);
+  monitor_ = std::make_unique<MonitorController>(storage_, *tree_, *run_, *frequency_, *status_, *alert_,
+                                                 seams_.timing, this);
 }
 
 void MainWindow::StackControls() {
@@ -146,6 +152,9 @@ void MainWindow::StackControls() {
 }
 
 void MainWindow::Connect() {
+  connect(run_, &QPushButton::clicked, monitor_.get(), &MonitorController::RunClicked);
+  connect(fetch_, &QPushButton::clicked, monitor_.get(), &MonitorController::CollectClicked);
+  connect(collectAll_, &QToolButton::clicked, monitor_.get(), &MonitorController::CollectClicked);
   connect(allArticles_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kAllArticles); });
   connect(favourites_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kFavourites); });
   connect(settingsButton_, &QToolButton::clicked, this,
@@ -262,6 +271,12 @@ void MainWindow::changeEvent(QEvent* event) {
   });
 }
 
+bool MainWindow::event(QEvent* event) {
+  // Coming back to the window acknowledges a waiting alert, every time one waits.
+  if (event->type() == QEvent::WindowActivate && alert_->Pending()) alert_->AcknowledgeAlert();
+  return QWidget::event(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   Quit();
@@ -280,6 +295,7 @@ void MainWindow::RememberWindowSize() {
 }
 
 void MainWindow::Quit() {
+  monitor_->StopAll();
   tray_->Remove();
   QCoreApplication::exit(0);
 }
@@ -290,6 +306,8 @@ void MainWindow::RestoreFromTray() {
   showNormal();
   raise();
   activateWindow();
+  // Activation acknowledges first where the desktop activates at once; an alert is acknowledged once.
+  if (alert_->Pending()) alert_->AcknowledgeAlert();
 }
 
 void MainWindow::RefreshSchemeList() {

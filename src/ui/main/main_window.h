@@ -13,7 +13,9 @@
 #include "monitor/notification_switches.h"
 #include "storage/settings_file.h"
 #include "storage/sql_runner.h"
+#include "ui/main/alert.h"
 #include "ui/main/homepage_view.h"
+#include "ui/main/monitor_controller.h"
 #include "ui/main/tray_icon.h"
 #include "ui/main/web_address.h"
 
@@ -41,6 +43,9 @@ struct WindowSeams {
   DesktopOpener openAddress = SystemDesktopOpener();
   TrayAvailability trayAvailable = SystemTrayAvailability();
   std::function<void(QWidget* parent, int tab)> openOptions;
+  // The chime by default.
+  ChimePlayer chime;
+  MonitorTiming timing;
 };
 
 class MainWindow final : public QWidget {
@@ -63,6 +68,8 @@ class MainWindow final : public QWidget {
   MiniHomepage& Homepage() const { return *homepage_; }
   SettingsMenu& Menu() const { return *menu_; }
   SqlRunner& Sql() const { return *sql_; }
+  Alert& Alerts() const { return *alert_; }
+  MonitorController& Monitor() const { return *monitor_; }
   QPushButton& RunButton() const { return *run_; }
   QLineEdit& FrequencyBox() const { return *frequency_; }
   SettingsFile& Settings() { return settings_; }
@@ -93,6 +100,7 @@ class MainWindow final : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -121,6 +129,8 @@ class MainWindow final : public QWidget {
   MiniHomepage* homepage_ = nullptr;
   TrayIcon* tray_ = nullptr;
   SettingsMenu* menu_ = nullptr;
+  Alert* alert_ = nullptr;
+  std::unique_ptr<MonitorController> monitor_;
   QToolButton* collectAll_ = nullptr;  // 超级按钮1
   QToolButton* settingsButton_ = nullptr;
   QToolButton* allArticles_ = nullptr;

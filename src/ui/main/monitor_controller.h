@@ -1,0 +1,83 @@
+#pragma once
+// The monitoring controls: 运行 starts and stops the cycles, 获取 / 超级按钮1 run one pass. Each run is a
+// worker thread of its own; the window reads the tree and the frequency for it at its start and never waits
+// for it, except for the moment of ending the program.
+
+#include <QObject>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "fetch/http_fetcher.h"
+#include "monitor/scheme_locks.h"
+
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace qw {
+class StatusLog;
+struct Storage;
+}  // namespace qw
+
+namespace qw::ui {
+
+class Alert;
+class CategoryTree;
+
+// The times a monitoring run works with; tests shorten them.
+struct MonitorTiming {
+  // The wait between cycles for a frequency in seconds (its milliseconds by default).
+  std::function<std::int32_t(std::int32_t seconds)> interval{};
+  // After each stored article (400 ms and the window's events by default).
+  std::function<void()> pauseAfterStore{};
+  std::function<std::string()> timestamp{};
+  FetchLimits fetchLimits{};
+};
+
+class MonitorController final : public QObject {
+  Q_OBJECT
+
+ public:
+  MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run, QLineEdit& frequency, StatusLog& log,
+                    Alert& alert, MonitorTiming timing, QWidget* window);
+  // Stops every worker and waits for them, a second at most.
+  ~MonitorController() override;
+
+  // A click on 运行.
+  void RunClicked();
+  // A click on 获取 or 超级按钮1.
+  void CollectClicked();
+
+  bool Running() const;
+  // Workers that have not ended yet.
+  int ActiveWorkers() const;
+  // Asks every worker to end; none writes a line or runs a statement after this returns.
+  void StopAll();
+
+ private:
+  struct Worker;
+
+  // Builds the queue from the tree and starts a worker on it; nullptr for an empty queue.
+  Worker* Start(int passKind, std::int32_t intervalMs);
+  void Ended(Worker* worker);
+
+  Storage& storage_;
+  CategoryTree& tree_;
+  QPushButton& run_;
+  QLineEdit& frequency_;
+  StatusLog& log_;
+  Alert& alert_;
+  MonitorTiming timing_;
+  QWidget* window_;
+  SchemeLocks locks_;
+  std::list<std::unique_ptr<Worker>> workers_;
+  Worker* monitoring_ = nullptr;
+};
+
+}  // namespace qw::ui

@@ -26,6 +26,7 @@
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
+#include "ui/homepage/web_engine_view.h"
 #include "ui/main/article_list.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/main_window.h"

@@ -1,7 +1,5 @@
 // Quillwatch: watches article-list pages and tells its user when something new appears.
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDir>
 #include <cstdlib>
@@ -14,12 +12,6 @@
 #include "ui/main/quit_on_signal.h"
 
 int main(int argc, char** argv) {
-  // The web view's browser refuses to start as root with its sandbox on; a root session still gets its
-  // window.
-  if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  }
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   // The window lives on in the tray when it is hidden; only closing it or 退出 ends the program.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -5,7 +5,7 @@
 #include <QWebEngineView>
 #include <QtTest>
 
-#include "ui/main/homepage_view.h"
+#include "ui/homepage/web_engine_view.h"
 
 class WebViewTest : public QObject {
   Q_OBJECT

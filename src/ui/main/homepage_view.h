@@ -1,5 +1,5 @@
 #pragma once
-// The page view behind 网页框: the web engine in the program, a light stand-in in tests.
+// The page view behind 网页框: the web engine in a helper program, a light stand-in in tests.
 
 #include <QUrl>
 #include <functional>
@@ -19,9 +19,5 @@ class HomepageView {
 };
 
 using HomepageViewFactory = std::function<std::unique_ptr<HomepageView>(QWidget* parent)>;
-
-// Views on the web engine. When the page cannot be loaded (no network, no server), the view shows the
-// program's own quick start instead of the engine's error page.
-HomepageViewFactory WebEngineHomepageViews();
 
 }  // namespace qw::ui

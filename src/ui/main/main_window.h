@@ -14,6 +14,7 @@
 #include "storage/settings_file.h"
 #include "storage/sql_runner.h"
 #include "ui/main/alert.h"
+#include "ui/main/helper_homepage_view.h"
 #include "ui/main/homepage_view.h"
 #include "ui/main/monitor_controller.h"
 #include "ui/main/tray_icon.h"
@@ -39,7 +40,7 @@ class StatusBox;
 
 // What the window reaches outside the program through; tests replace each.
 struct WindowSeams {
-  HomepageViewFactory homepageViews = WebEngineHomepageViews();
+  HomepageViewFactory homepageViews = HelperProcessHomepageViews();
   DesktopOpener openAddress = SystemDesktopOpener();
   TrayAvailability trayAvailable = SystemTrayAvailability();
   std::function<void(QWidget* parent, int tab)> openOptions;

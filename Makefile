@@ -3,6 +3,7 @@
 #   make test             install what is missing, build, run every test through ctest
 #   make test SANITIZE=1  the same with address and undefined-behaviour sanitizers (in build-asan/)
 #   make bench            build and run the benchmarks (release build in build-bench/)
+#   make soak             1,000 monitoring cycles over changing boards, then the CPU of a 60 s wait
 #   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format           clang-format every source file
 
@@ -16,7 +17,7 @@ endif
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run bench fuzz format clean
+.PHONY: deps build test run bench soak fuzz format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -36,6 +37,12 @@ bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQW_BENCH=ON -DQW_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS)
 	@for b in build-bench/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+soak: deps
+	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQW_BENCH=ON -DQW_TESTS=OFF >/dev/null
+	@cmake --build build-bench -j $(JOBS) --target soak_monitor
+	build-bench/bench/soak_monitor
+	build-bench/bench/soak_monitor --idle 60
 
 fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQW_FUZZ=ON -DQW_TESTS=OFF >/dev/null

@@ -318,6 +318,7 @@ struct HttpTestServer::Impl {
   std::thread acceptor;
   mutable std::mutex mutex;
   std::vector<ReceivedRequest> requests;
+  bool keepRequests = true;
   std::vector<Worker> workers;
 
   Impl(StreamHandler h, const TlsIdentity* identity) : handler(std::move(h)) {
@@ -394,7 +395,7 @@ struct HttpTestServer::Impl {
     if (!connection.ReadRequest(request.raw)) return;
     {
       std::lock_guard lock(mutex);
-      requests.push_back(request);
+      if (keepRequests) requests.push_back(request);
     }
     handler(request, connection);
   }
@@ -421,6 +422,11 @@ int HttpTestServer::Port() const { return impl_->port; }
 std::string HttpTestServer::Url(std::string_view pathAndQuery) const {
   return std::string(impl_->secure ? "https" : "http") + "://127.0.0.1:" + std::to_string(impl_->port) +
          std::string(pathAndQuery);
+}
+
+void HttpTestServer::KeepRequests(bool keep) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->keepRequests = keep;
 }
 
 std::vector<ReceivedRequest> HttpTestServer::Requests() const {

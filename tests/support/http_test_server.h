@@ -64,6 +64,8 @@ class HttpTestServer {
   std::string Url(std::string_view pathAndQuery) const;
   // The requests received so far, in the order they were complete.
   std::vector<ReceivedRequest> Requests() const;
+  // Whether requests are kept for Requests() (on by default); a long soak turns it off.
+  void KeepRequests(bool keep);
 
   // A handler that reads the request and never answers; the connection stays open until the client leaves.
   static StreamHandler NeverAnswer();

@@ -1,0 +1,272 @@
+// A day of monitoring compressed: 1,000 cycles over 20 boards whose pages gain articles at random, with
+// one-off passes now and then, some overlapping the monitoring run on the same schemes.
+//
+//   soak_monitor            the soak; prints the resident memory at cycles 100 and 1,000 and checks that every
+//                           article that appeared is stored exactly once and that no cycle stalled
+//   soak_monitor --idle S   monitoring waiting between cycles for S seconds (default 60): prints the CPU
+//                           seconds the program used meanwhile
+// Runs the real window on Qt's offscreen platform, with a 5 ms interval and no pause after stored articles.
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "extract/collect_scheme.h"
+#include "monitor/monitor_worker.h"
+#include "storage/database.h"
+#include "storage/storage.h"
+#include "support/board_server.h"
+#include "support/starter_schema.h"
+#include "support/temp_dir.h"
+#include "text/encoding.h"
+#include "ui/main/category_tree.h"
+#include "ui/main/main_window.h"
+#include "ui/main/message_boxes.h"
+#include "ui/main/monitor_controller.h"
+#include "ui/main/program_look.h"
+#include "ui/main/qt_message_pump.h"
+
+namespace qw {
+namespace {
+
+constexpr int kBoards = 20;
+constexpr int kTicked = 15;  // boards 16 to 20 are left for the one-off passes of a running monitor
+int kCycles = 1000;
+constexpr int kPageArticles = 40;
+
+long ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop, as the program's own would, until done() holds (tested every 5 ms) or the time is up.
+void RunUntil(const std::function<bool()>& done, int timeoutMs) {
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  check.start(5);
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  if (!done()) loop.exec();
+}
+
+// Runs the event loop for a while without a timer of its own, so that only the program wakes it.
+void Idle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+class BareView final : public ui::HomepageView {
+ public:
+  explicit BareView(QWidget* parent) : widget_(new QWidget(parent)) {}
+  ~BareView() override { delete widget_; }
+  QWidget* Widget() override { return widget_; }
+  void Load(const QUrl& url) override { url_ = url; }
+  QUrl Url() const override { return url_; }
+
+ private:
+  QWidget* widget_;
+  QUrl url_;
+};
+
+struct Soak {
+  Soak(std::int32_t intervalMs) {
+    std::ofstream(dir / "mavonet.ini", std::ios::binary) << Utf8ToGbk("[配置]\r\n类别=<论坛>\r\n");
+    std::string sql = test::StarterSchema();
+    for (int b = 1; b <= kBoards; ++b) {
+      sql += boards.SchemeInsert(b, 1, "board" + std::to_string(b), b, kRisingId, b <= kTicked);
+      lastId[b] = 0;
+    }
+    Connection setup;
+    OpenDatabase(setup, dir / "mavo.sdb", true);
+    Execute(setup, sql);
+    setup.Close();
+
+    ui::WindowSeams seams;
+    seams.homepageViews = [](QWidget* parent) -> std::unique_ptr<ui::HomepageView> {
+      return std::make_unique<BareView>(parent);
+    };
+    seams.openAddress = [](const QUrl&) {};
+    seams.trayAvailable = [] { return false; };
+    seams.chime = [] {};
+    seams.timing.interval = [intervalMs](std::int32_t) { return intervalMs; };
+    seams.timing.pauseAfterStore = [] {};
+    window = std::make_unique<ui::MainWindow>(storage, dir.path(), std::move(seams));
+    window->Start();
+    window->FrequencyBox().setText("10");
+  }
+
+  // A new article on a random board; the page shows its newest 40.
+  void Publish() {
+    const int board = std::uniform_int_distribution<int>(1, kBoards)(random);
+    const int id = ++lastId[board];
+    std::vector<test::BoardArticle> page;
+    for (int i = id; i > 0 && i > id - kPageArticles; --i) {
+      page.push_back({i, "b" + std::to_string(board) + "-" + std::to_string(i)});
+    }
+    boards.SetArticles(board, page);
+  }
+
+  // Monitoring cycles so far: board 1 is asked once a cycle, and once by each pass over all schemes.
+  int Cycles() const { return boards.Requests(1) - passesOverAll; }
+
+  void Click(const char* name) {
+    window->findChild<QAbstractButton*>(QString::fromUtf8(name))->click();
+  }
+
+  test::TempDir dir;
+  test::BoardServer boards;
+  Storage storage;
+  std::unique_ptr<ui::MainWindow> window;
+  std::mt19937 random{20261210};
+  // Board b has published the articles "b<b>-1" to "b<b>-<lastId>".
+  std::map<int, int> lastId;
+  int passesOverAll = 0;
+};
+
+int RunSoak() {
+  Soak soak(5);
+  QTimer publisher;
+  QObject::connect(&publisher, &QTimer::timeout, soak.window.get(), [&] { soak.Publish(); });
+  publisher.start(4);
+  soak.window->RunButton().click();
+
+  long residentAt100 = 0;
+  int lastCycles = 0;
+  auto lastProgress = std::chrono::steady_clock::now();
+  int stalls = 0;
+  int nextOverlap = 50;
+  int nextOneOff = 7;
+  int lastReported = 0;
+  const auto started = std::chrono::steady_clock::now();
+  while (soak.Cycles() < kCycles) {
+    Idle(2);
+    const int cycles = soak.Cycles();
+    const auto now = std::chrono::steady_clock::now();
+    if (cycles != lastCycles) {
+      lastCycles = cycles;
+      lastProgress = now;
+    } else if (now - lastProgress > std::chrono::seconds(10)) {
+      ++stalls;
+      std::fprintf(stderr, "stall at cycle %d\n", cycles);
+      lastProgress = now;
+    }
+    if (cycles >= 100 && residentAt100 == 0) residentAt100 = ResidentKiB();
+    if (cycles % 100 == 0 && cycles != lastReported) {
+      lastReported = cycles;
+      sqlite3_int64 sqliteBytes = 0, highest = 0;
+      sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &sqliteBytes, &highest, 0);
+      std::printf("  cycle %d: resident %ld KiB, of it SQLite %lld KiB\n", cycles, ResidentKiB(),
+                  static_cast<long long>(sqliteBytes / 1024));
+    }
+    if (cycles >= nextOneOff) {
+      nextOneOff += 7;
+      soak.Click("获取");  // the unticked boards, beside the running monitor
+    }
+    if (cycles >= nextOverlap) {
+      nextOverlap += 50;
+      // Stop, two passes over every scheme, start again at once: three workers on the same schemes.
+      soak.window->RunButton().click();
+      soak.Click("超级按钮1");
+      soak.Click("超级按钮1");
+      soak.passesOverAll += 2;
+      soak.window->RunButton().click();
+    }
+  }
+  const long residentAt1000 = ResidentKiB();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+  // The last articles: publishing stops, monitoring stops, one pass collects what the pages still show.
+  publisher.stop();
+  soak.window->RunButton().click();
+  RunUntil([&] { return soak.window->Monitor().ActiveWorkers() == 0; }, 20000);
+  soak.Click("获取");
+  RunUntil([&] { return soak.window->Monitor().ActiveWorkers() == 0; }, 20000);
+
+  int published = 0, missing = 0, twice = 0, unknown = 0;
+  Connection check;
+  OpenDatabase(check, soak.dir / "mavo.sdb");
+  for (const auto& [board, last] : soak.lastId) {
+    std::set<std::string> titles;
+    for (int id = 1; id <= last; ++id) titles.insert("b" + std::to_string(board) + "-" + std::to_string(id));
+    published += last;
+    std::map<std::string, int> stored;
+    for (const auto& row : Query(check, "select title from info where planid=" + std::to_string(board)).rows) {
+      ++stored[row[0]];
+    }
+    for (const std::string& title : titles) {
+      const auto found = stored.find(title);
+      if (found == stored.end()) ++missing;
+    }
+    for (const auto& [title, count] : stored) {
+      if (count > 1) twice += count - 1;
+      if (!titles.contains(title)) ++unknown;
+    }
+  }
+  std::printf("cycles %d in %.1f s, articles published %d, missing %d, stored twice %d, unknown %d, stalls %d\n",
+              soak.Cycles(), seconds, published, missing, twice, unknown, stalls);
+  std::printf("resident memory: cycle 100 %ld KiB, cycle %d %ld KiB, growth %+ld KiB (goal within 2048)\n",
+              residentAt100, kCycles, residentAt1000, residentAt1000 - residentAt100);
+  const bool ok = missing == 0 && twice == 0 && unknown == 0 && stalls == 0 &&
+                  std::labs(residentAt1000 - residentAt100) <= 2048;
+  std::printf("%s\n", ok ? "soak passed" : "soak FAILED");
+  return ok ? 0 : 1;
+}
+
+int RunIdle(int seconds) {
+  Soak soak(600000);
+  soak.boards.SetArticles(1, {{1, "b1-1"}});
+  soak.window->show();
+  soak.window->RunButton().click();
+  // The first cycle, then the long wait between cycles.
+  RunUntil([&] { return soak.Cycles() >= 1 && soak.window->Monitor().ActiveWorkers() == 1; }, 20000);
+  Idle(2000);
+  const double before = CpuSeconds();
+  Idle(seconds * 1000);
+  const double used = CpuSeconds() - before;
+  std::printf("CPU seconds over a %d s wait between cycles: %.3f (goal under 0.3)\n", seconds, used);
+  soak.window->RunButton().click();
+  return used < 0.3 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace qw
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
+  qw::ui::ApplyProgramLook(application);
+  qw::ui::ScopedQtMessagePump pump;
+  qw::ui::SetMessageHandler([](const qw::ui::MessageRequest& request) {
+    std::fprintf(stderr, "message box: %s\n", request.text.toUtf8().constData());
+  });
+  if (argc >= 2 && std::string(argv[1]) == "--idle") return qw::RunIdle(argc >= 3 ? std::atoi(argv[2]) : 60);
+  if (argc >= 3 && std::string(argv[1]) == "--cycles") qw::kCycles = std::atoi(argv[2]);
+  return qw::RunSoak();
+}

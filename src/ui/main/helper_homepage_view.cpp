@@ -63,6 +63,8 @@ class HelperHomepageView final : public QObject, public HomepageView {
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // A helper that cannot start, or ends on its own, leaves the quick start in its place.
     connect(process_, &QProcess::finished, this, [this] { ShowQuickStart(); });
+    // The window may have changed its size while the helper was starting.
+    connect(process_, &QProcess::started, this, [this] { SendSize(); });
     connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
       if (error == QProcess::FailedToStart) ShowQuickStart();
     });
@@ -76,14 +78,17 @@ class HelperHomepageView final : public QObject, public HomepageView {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (watched == frame_ && event->type() == QEvent::Resize) {
       if (quickStart_ != nullptr) quickStart_->setGeometry(frame_->rect());
-      if (process_ != nullptr && process_->state() == QProcess::Running) {
-        process_->write(QStringLiteral("size %1 %2\n").arg(frame_->width()).arg(frame_->height()).toLatin1());
-      }
+      SendSize();
     }
     return false;
   }
 
  private:
+  void SendSize() {
+    if (process_ == nullptr || process_->state() != QProcess::Running) return;
+    process_->write(QStringLiteral("size %1 %2\n").arg(frame_->width()).arg(frame_->height()).toLatin1());
+  }
+
   void EndHelper() {
     if (process_ == nullptr) return;
     process_->disconnect(this);

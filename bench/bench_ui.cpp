@@ -3,7 +3,7 @@
 //   BM_BareWindowShown         a plain Qt window shown until the screen has it (the baseline)
 //   BM_StartUp                 the main window created, started (settings, database, 200 schemes in 10
 //                              categories) and shown until the screen has it; the page view is a bare widget
-//   BM_StartUpWithWebView      the same with the real web view (its first run starts the web engine)
+//                              (the program's own is a helper process, started beside it)
 //   BM_BareQuery/view          the view's query alone on 1,000,000 articles
 //   BM_ListArticles/view       ListArticles from call to filled list: view 0 all, -999 favourites, 12 a scheme
 //   BM_ListArticlesNoIndex     the same on a copy of the database without the starter database's indexes
@@ -26,7 +26,6 @@
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
-#include "ui/homepage/web_engine_view.h"
 #include "ui/main/article_list.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/main_window.h"
@@ -67,18 +66,6 @@ class BareView final : public ui::HomepageView {
  private:
   QWidget* widget_;
   QUrl url_;
-};
-
-// The real web view, asked for a local port where nothing listens instead of the publisher's page.
-class LocalWebView final : public ui::HomepageView {
- public:
-  explicit LocalWebView(QWidget* parent) : view_(ui::WebEngineHomepageViews()(parent)) {}
-  QWidget* Widget() override { return view_->Widget(); }
-  void Load(const QUrl&) override { view_->Load(QUrl(QStringLiteral("http://127.0.0.1:9/"))); }
-  QUrl Url() const override { return view_->Url(); }
-
- private:
-  std::unique_ptr<ui::HomepageView> view_;
 };
 
 // 200 schemes in 10 categories.
@@ -159,13 +146,6 @@ void StartUp(benchmark::State& state, const ui::HomepageViewFactory& views) {
 void BM_StartUp(benchmark::State& state) { StartUp(state, BareViews()); }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-void BM_StartUpWithWebView(benchmark::State& state) {
-  StartUp(state, [](QWidget* parent) -> std::unique_ptr<ui::HomepageView> {
-    return std::make_unique<LocalWebView>(parent);
-  });
-}
-BENCHMARK(BM_StartUpWithWebView)->Unit(benchmark::kMillisecond)->Iterations(3);
-
 void BM_BareQuery(benchmark::State& state) {
   Connection connection;
   OpenDatabase(connection, ArticleDirectory(true) / "mavo.sdb");
@@ -213,8 +193,6 @@ BENCHMARK(BM_StatusAppend)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication application(argc, argv);
   // The offscreen platform has no tray; Qt's tray icon says so on every window.
   QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));

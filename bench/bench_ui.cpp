@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "bare_homepage_view.h"
 #include "storage/database.h"
 #include "storage/storage.h"
 #include "support/starter_schema.h"
@@ -53,20 +54,6 @@ void WaitUntilShown(QWidget& widget) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
 }
-
-// A page view without a web engine.
-class BareView final : public ui::HomepageView {
- public:
-  explicit BareView(QWidget* parent) : widget_(new QWidget(parent)) {}
-  ~BareView() override { delete widget_; }
-  QWidget* Widget() override { return widget_; }
-  void Load(const QUrl& url) override { url_ = url; }
-  QUrl Url() const override { return url_; }
-
- private:
-  QWidget* widget_;
-  QUrl url_;
-};
 
 // 200 schemes in 10 categories.
 const std::filesystem::path& BoardDirectory() {
@@ -117,10 +104,6 @@ ui::WindowSeams QuietSeams(ui::HomepageViewFactory views) {
   return seams;
 }
 
-ui::HomepageViewFactory BareViews() {
-  return [](QWidget* parent) -> std::unique_ptr<ui::HomepageView> { return std::make_unique<BareView>(parent); };
-}
-
 void BM_BareWindowShown(benchmark::State& state) {
   for (auto _ : state) {
     QWidget window;
@@ -143,7 +126,7 @@ void StartUp(benchmark::State& state, const ui::HomepageViewFactory& views) {
   }
 }
 
-void BM_StartUp(benchmark::State& state) { StartUp(state, BareViews()); }
+void BM_StartUp(benchmark::State& state) { StartUp(state, bench::BareHomepageViews()); }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void BM_BareQuery(benchmark::State& state) {
@@ -156,7 +139,7 @@ BENCHMARK(BM_BareQuery)->Arg(0)->Arg(-999)->Arg(12)->Unit(benchmark::kMillisecon
 
 void ListArticles(benchmark::State& state, bool indexes) {
   Storage storage;
-  ui::MainWindow window(storage, ArticleDirectory(indexes), QuietSeams(BareViews()));
+  ui::MainWindow window(storage, ArticleDirectory(indexes), QuietSeams(bench::BareHomepageViews()));
   window.Start();
   window.show();
   WaitUntilShown(window);

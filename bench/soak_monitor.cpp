@@ -32,6 +32,7 @@
 #include "monitor/monitor_worker.h"
 #include "storage/database.h"
 #include "storage/storage.h"
+#include "bare_homepage_view.h"
 #include "support/board_server.h"
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
@@ -83,19 +84,6 @@ void Idle(int ms) {
   loop.exec();
 }
 
-class BareView final : public ui::HomepageView {
- public:
-  explicit BareView(QWidget* parent) : widget_(new QWidget(parent)) {}
-  ~BareView() override { delete widget_; }
-  QWidget* Widget() override { return widget_; }
-  void Load(const QUrl& url) override { url_ = url; }
-  QUrl Url() const override { return url_; }
-
- private:
-  QWidget* widget_;
-  QUrl url_;
-};
-
 struct Soak {
   Soak(std::int32_t intervalMs) {
     std::ofstream(dir / "mavonet.ini", std::ios::binary) << Utf8ToGbk("[配置]\r\n类别=<论坛>\r\n");
@@ -110,9 +98,7 @@ struct Soak {
     setup.Close();
 
     ui::WindowSeams seams;
-    seams.homepageViews = [](QWidget* parent) -> std::unique_ptr<ui::HomepageView> {
-      return std::make_unique<BareView>(parent);
-    };
+    seams.homepageViews = bench::BareHomepageViews();
     seams.openAddress = [](const QUrl&) {};
     seams.trayAvailable = [] { return false; };
     seams.chime = [] {};

@@ -52,6 +52,14 @@ constexpr int kTicked = 15;  // boards 16 to 20 are left for the one-off passes 
 int kCycles = 1000;
 constexpr int kPageArticles = 40;
 
+// The title of article id on board b: "b<b>-<id>". (Built by appending: GCC 12 misreads "b" + string as an
+// overlapping copy.)
+std::string Title(int board, int id) {
+  std::string title("b");
+  title.append(std::to_string(board)).append("-").append(std::to_string(id));
+  return title;
+}
+
 long ResidentKiB() {
   std::ifstream statm("/proc/self/statm");
   long size = 0, resident = 0;
@@ -89,7 +97,7 @@ struct Soak {
     std::ofstream(dir / "mavonet.ini", std::ios::binary) << Utf8ToGbk("[配置]\r\n类别=<论坛>\r\n");
     std::string sql = test::StarterSchema();
     for (int b = 1; b <= kBoards; ++b) {
-      sql += boards.SchemeInsert(b, 1, "board" + std::to_string(b), b, kRisingId, b <= kTicked);
+      sql += boards.SchemeInsert(b, 1, std::string("board").append(std::to_string(b)), b, kRisingId, b <= kTicked);
       lastId[b] = 0;
     }
     Connection setup;
@@ -115,7 +123,7 @@ struct Soak {
     const int id = ++lastId[board];
     std::vector<test::BoardArticle> page;
     for (int i = id; i > 0 && i > id - kPageArticles; --i) {
-      page.push_back({i, "b" + std::to_string(board) + "-" + std::to_string(i)});
+      page.push_back({i, Title(board, i)});
     }
     boards.SetArticles(board, page);
   }
@@ -132,7 +140,7 @@ struct Soak {
   Storage storage;
   std::unique_ptr<ui::MainWindow> window;
   std::mt19937 random{20261210};
-  // Board b has published the articles "b<b>-1" to "b<b>-<lastId>".
+  // Board b has published the articles Title(b, 1) to Title(b, lastId).
   std::map<int, int> lastId;
   int passesOverAll = 0;
 };
@@ -201,7 +209,7 @@ int RunSoak() {
   OpenDatabase(check, soak.dir / "mavo.sdb");
   for (const auto& [board, last] : soak.lastId) {
     std::set<std::string> titles;
-    for (int id = 1; id <= last; ++id) titles.insert("b" + std::to_string(board) + "-" + std::to_string(id));
+    for (int id = 1; id <= last; ++id) titles.insert(Title(board, id));
     published += last;
     std::map<std::string, int> stored;
     for (const auto& row : Query(check, "select title from info where planid=" + std::to_string(board)).rows) {

@@ -44,16 +44,18 @@ SchemeSnapshot Snapshot(const SchemeRow& row) {
   return s;
 }
 
-// The schemes whose last pass ended before it had stored all it offered (an insert failed, or a stop came
-// between the inserts and the marker update). Their marker still stands before articles that are stored
-// already, so their next passes look each hit up before storing it, until one pass completes.
-class UnfinishedSchemes {
+// Whether a scheme's marker stands after everything stored for it. It does not after a pass that ended before
+// it had stored all it offered (an insert failed, or a stop came between the inserts and the marker update),
+// nor, for all the program knows, before the first complete pass of this run (an earlier run may have ended
+// so). Until a pass completes, a scheme's passes look each hit up before storing it, so no article is stored
+// twice.
+class CompletedSchemes {
  public:
-  void Mark(int id) {
+  void Completed(int id) {
     std::lock_guard lock(mutex_);
     ids_.insert(id);
   }
-  void Clear(int id) {
+  void Storing(int id) {
     std::lock_guard lock(mutex_);
     ids_.erase(id);
   }
@@ -67,9 +69,9 @@ class UnfinishedSchemes {
   std::set<int> ids_;
 };
 
-UnfinishedSchemes& Unfinished() {
-  static UnfinishedSchemes unfinished;
-  return unfinished;
+CompletedSchemes& Completed() {
+  static CompletedSchemes completed;
+  return completed;
 }
 
 class Pass {
@@ -110,7 +112,7 @@ class Pass {
     std::int32_t highestId = s.lastId;
     std::string lastUrl;
     bool allStored = true;
-    const bool lookUpFirst = Unfinished().Has(id_);
+    const bool lookUpFirst = !Completed().Has(id_);
     // Walk backwards so that the oldest new article gets the smallest article id.
     // A stop ends the pass between two statements; the marker then stays, so the next run offers the rest
     // again.
@@ -125,7 +127,7 @@ class Pass {
       if (lookUpFirst && AlreadyStored(GroupText(*hit, s.titleGroup), lastUrl)) continue;
       if (Stopped()) return;
       // Until the marker moves past it, this article would be offered again.
-      Unfinished().Mark(id_);
+      Completed().Storing(id_);
       if (Store(s, *hit, lastUrl)) {
         context_.newArticleFlag.store(true);
       } else {
@@ -151,7 +153,7 @@ class Pass {
     context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
                      "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText +
                      " where id=" + idText_);
-    Unfinished().Clear(id_);
+    Completed().Completed(id_);
   }
 
   // Whether this scheme has stored the article already (same title and address).

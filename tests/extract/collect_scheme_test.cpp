@@ -238,6 +238,19 @@ TEST_F(CollectSchemeTest, AnArticleTheDatabaseAlwaysRefusesNeverMakesTheOthersCo
   EXPECT_EQ(RuleCell(id, "arttile"), "D");
 }
 
+TEST_F(CollectSchemeTest, TheFirstPassOfARunSkipsWhatAnEarlierRunStoredBeforeItsMarkerMoved) {
+  // An earlier run stored B, then ended before moving the marker. The scheme's id is one no other test of this
+  // process has collected, as every id is new to a run.
+  Serve(ListPage({{3, "C"}, {2, "B"}}));
+  ASSERT_TRUE(Execute(db_, "insert into rule(id) values(4999)"));
+  const int id = AddScheme(kNewestOnTop);
+  ASSERT_TRUE(Execute(db_, "insert into info(planname,planid,title,url) values('x'," + std::to_string(id) +
+                               ",'B','http://bbs.example/thread-2.html')"));
+  Collect(id);
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"B", "C"}));
+  EXPECT_EQ(cache_.Get(id, kRuleArttile), "C");
+}
+
 TEST_F(CollectSchemeTest, AnEmptyPageStoresNothingAndSaysWhy) {
   Serve("");
   const int id = AddScheme(kNewestOnTop, "NULL", "'C'");

@@ -14,14 +14,13 @@
 #include <sqlite3.h>
 
 #include <QApplication>
-#include <QLoggingCategory>
 #include <QWindow>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
-#include "bare_homepage_view.h"
+#include "window_bench.h"
 #include "storage/database.h"
 #include "storage/storage.h"
 #include "support/starter_schema.h"
@@ -30,9 +29,6 @@
 #include "ui/main/article_list.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/main_window.h"
-#include "ui/main/message_boxes.h"
-#include "ui/main/program_look.h"
-#include "ui/main/qt_message_pump.h"
 #include "ui/main/status_box.h"
 
 namespace qw {
@@ -175,13 +171,7 @@ BENCHMARK(BM_StatusAppend)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
 }  // namespace qw
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  // The offscreen platform has no tray; Qt's tray icon says so on every window.
-  QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
-  qw::ui::ApplyProgramLook(application);
-  qw::ui::ScopedQtMessagePump pump;
-  qw::ui::SetMessageHandler([](const qw::ui::MessageRequest&) {});
+  qw::bench::WindowBenchApplication application(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -15,7 +15,6 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QLoggingCategory>
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
@@ -32,17 +31,14 @@
 #include "monitor/monitor_worker.h"
 #include "storage/database.h"
 #include "storage/storage.h"
-#include "bare_homepage_view.h"
+#include "window_bench.h"
 #include "support/board_server.h"
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/main_window.h"
-#include "ui/main/message_boxes.h"
 #include "ui/main/monitor_controller.h"
-#include "ui/main/program_look.h"
-#include "ui/main/qt_message_pump.h"
 
 namespace qw {
 namespace {
@@ -264,14 +260,7 @@ int RunIdle(int seconds, bool shown) {
 }  // namespace qw
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-  QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
-  qw::ui::ApplyProgramLook(application);
-  qw::ui::ScopedQtMessagePump pump;
-  qw::ui::SetMessageHandler([](const qw::ui::MessageRequest& request) {
-    std::fprintf(stderr, "message box: %s\n", request.text.toUtf8().constData());
-  });
+  qw::bench::WindowBenchApplication application(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "--idle") {
     const int seconds = argc >= 3 ? std::atoi(argv[2]) : 60;
     qw::ServerAloneBaseline(seconds);

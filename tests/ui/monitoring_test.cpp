@@ -275,7 +275,6 @@ class MonitoringTest : public QObject {
     QElapsedTimer clock;
     clock.start();
     window.Quit();
-    const QString atStop = harness->StatusText();
     harness.reset();
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     // Each article stored is stored once.
@@ -283,7 +282,6 @@ class MonitoringTest : public QObject {
     const ResultTable twice = Query(reopened->Store().mainConnection,
                                     "select count(*) from info group by planid, title having count(*) > 1");
     QCOMPARE(twice.RowCount(), 0);
-    Q_UNUSED(atStop);
   }
 };
 

@@ -2,7 +2,6 @@
 
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTreeWidgetItemIterator>

@@ -30,7 +30,7 @@ constexpr std::chrono::milliseconds kEndingGrace{1000};
 }  // namespace
 
 struct MonitorController::Worker {
-  Worker(StatusLog& target) : log(target, stop) {}
+  explicit Worker(StatusLog& target) : log(target, stop) {}
   std::stop_source stop;
   StoppableLog log;
   std::atomic<bool> ended{false};

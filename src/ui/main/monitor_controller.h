@@ -4,7 +4,6 @@
 // for it, except for the moment of ending the program.
 
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <list>

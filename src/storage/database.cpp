@@ -176,6 +176,11 @@ OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& pat
   return OpenResult::Opened;
 }
 
+bool HasProgramTables(Connection& connection) {
+  return Query(connection, "select name from sqlite_master where type='table' and name in ('rule','info')")
+             .RowCount() == 2;
+}
+
 bool Execute(Connection& connection, std::string_view statements) {
   std::string ignored;
   return Execute(connection, statements, ignored);

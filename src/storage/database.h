@@ -8,8 +8,8 @@
 // On a thread with a message pump (the window's), every wait of a statement keeps the window alive without
 // taking user input: waiting for another thread's statement on the same connection, waiting for the other
 // connection's file lock, and a long query itself. A handler that runs inside such a wait and reaches for a
-// connection its own thread already holds is refused (the statement fails, the query gives nothing) instead of
-// deadlocking.
+// connection its own thread already holds is refused (the statement fails, the query gives nothing) instead
+// of deadlocking.
 
 #include <atomic>
 #include <chrono>
@@ -79,6 +79,10 @@ inline constexpr int kBusyTimeoutMs = 5000;
 // reading gives Missing and nothing is created; an open failure leaves the connection closed and gives
 // Failed.
 OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& path, bool create = false);
+
+// True when the opened file holds the program's two tables, rule and info; a file without them is no
+// database of the program's, and every statement on it would fail.
+bool HasProgramTables(Connection& connection);
 
 // Runs the whole text as sqlite3_exec does (several statements allowed); true when every statement succeeded.
 // An empty text fails without touching the database.

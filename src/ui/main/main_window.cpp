@@ -62,7 +62,15 @@ MainWindow::MainWindow(Storage& storage, std::filesystem::path programDirectory,
       programDirectory_(std::move(programDirectory)),
       seams_(std::move(seams)),
       settings_(programDirectory_ / "mavonet.ini") {
-  if (!seams_.openOptions) seams_.openOptions = OpenOptionsWindow;
+  if (!seams_.openOptions) {
+    seams_.openOptions = [this](QWidget* parent, int tab) {
+      OpenOptionsWindow(parent,
+                        OptionsContext{storage_, databasePath_, settings_, *sql_,
+                                       [this](const QString& address) { OpenWebAddress(address); },
+                                       seams_.timing.fetchLimits},
+                        tab);
+    };
+  }
   BuildControls();
   StackControls();
   Connect();
@@ -118,8 +126,9 @@ void MainWindow::BuildControls() {
   fetch_ = new QPushButton(QStringLiteral("取全部方案文章"), leftFrame_);
   fetch_->setObjectName(QStringLiteral("获取"));
   fetch_->setGeometry(147, 8, 92, 26);
-  collectAll_ = PictureButton(leftFrame_, QStringLiteral("超级按钮1"), QStringLiteral("取全部方案文章"),
-                              QStringLiteral("获取所有方案的新文章"), CollectAllIcon(), QRect(147, 8, 92, 26));
+  collectAll_ =
+      PictureButton(leftFrame_, QStringLiteral("超级按钮1"), QStringLiteral("取全部方案文章"),
+                    QStringLiteral("获取所有方案的新文章"), CollectAllIcon(), QRect(147, 8, 92, 26));
   // It lies exactly over 获取 and must hide it: a raised, opaque button beside 运行. Its seven characters
   // fill the design width, so it shows its caption without the picture.
   collectAll_->setAutoRaise(false);
@@ -128,13 +137,15 @@ void MainWindow::BuildControls() {
   homepage_ = new MiniHomepage(this, tree_, seams_.homepageViews);
   homepage_->Switch()->setGeometry(209, 0, 39, 24);
   homepage_->SetGeometry(QRect(246, -2, 0, 500));
-  articles_ = new ArticleList(storage_.mainConnection, storage_.busy, *sql_, *status_, *homepage_, rightFrame_);
+  articles_ =
+      new ArticleList(storage_.mainConnection, storage_.busy, *sql_, *status_, *homepage_, rightFrame_);
   articles_->setGeometry(0, 0, 714, 388);
 
   tray_ = new TrayIcon(seams_.trayAvailable, this);
   menu_ = new SettingsMenu(this);
-  alert_ = new Alert(switches_, *tray_, *this, [this] { articles_->ListArticles(kAllArticles); },
-                     seams_.chime ? seams_.chime : SystemChime(this), this);
+  alert_ = new Alert(
+      switches_, *tray_, *this, [this] { articles_->ListArticles(kAllArticles); },
+      seams_.chime ? seams_.chime : SystemChime(this), this);
   monitor_ = std::make_unique<MonitorController>(storage_, *tree_, *run_, *frequency_, *status_, *alert_,
                                                  seams_.timing, this);
 }
@@ -145,8 +156,8 @@ void MainWindow::StackControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{frequencyLabel_, frequency_, fetch_, run_, collectAll_}) {
     w->raise();
   }
-  const std::vector<QWidget*> bottomUp = {rightFrame_, leftFrame_, status_,         favourites_,
-                                          allArticles_, tree_,     settingsButton_, homepage_->Switch()};
+  const std::vector<QWidget*> bottomUp = {rightFrame_,  leftFrame_, status_,         favourites_,
+                                          allArticles_, tree_,      settingsButton_, homepage_->Switch()};
   for (QWidget* w : bottomUp) w->raise();
   homepage_->Open();
 }
@@ -205,14 +216,13 @@ void MainWindow::Start() {
 bool MainWindow::OpenMainDatabase() {
   Connection& main = storage_.mainConnection;
   if (OpenDatabase(main, databasePath_) != OpenResult::Opened) {
-    status_->AppendStatusLine(QW_GBK("\r\n无法打开数据库") + PathText(databasePath_) + QW_GBK("：") + LastError(main));
+    status_->AppendStatusLine(QW_GBK("\r\n无法打开数据库") + PathText(databasePath_) + QW_GBK("：") +
+                              LastError(main));
     return false;
   }
-  // A file without the program's two tables is no database of the program's; every statement would fail.
-  const ResultTable tables =
-      Query(main, "select name from sqlite_master where type='table' and name in ('rule','info')");
-  if (tables.RowCount() < 2) {
-    status_->AppendStatusLine(QW_GBK("\r\n数据库") + PathText(databasePath_) + QW_GBK("中缺少 rule 表或 info 表。"));
+  if (!HasProgramTables(main)) {
+    status_->AppendStatusLine(QW_GBK("\r\n数据库") + PathText(databasePath_) +
+                              QW_GBK("中缺少 rule 表或 info 表。"));
     main.Close();
     return false;
   }

@@ -5,18 +5,13 @@
 #include <utility>
 
 #include "ui/main/app_icons.h"
+#include "ui/main/publisher.h"
 
 namespace qw::ui {
-namespace {
-
-// The publisher's site, the one place it is named.
-constexpr const char* kPublisherHost = "quillwatch.org";
-
-}  // namespace
 
 QUrl MiniHomepageAddress() {
   return QUrl(QStringLiteral("http://%1/zt/softnews.php?w=735&h=410&s=win10&n=quillwatch&v=2.0")
-                  .arg(QLatin1String(kPublisherHost)));
+                  .arg(PublisherHost()));
 }
 
 MiniHomepage::MiniHomepage(QWidget* window, QWidget* stackedUnder, HomepageViewFactory views)

@@ -1,28 +1,61 @@
 #include "ui/options/options_window.h"
 
-#include <QDialog>
-#include <QLabel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "storage/storage.h"
+#include "ui/main/app_icons.h"
+#include "ui/main/message_boxes.h"
+#include "ui/options/advanced_tab.h"
+#include "ui/options/rule_tester.h"
+#include "ui/options/scheme_editor.h"
+#include "ui/options/scheme_list.h"
+
 namespace qw::ui {
 
-void OpenOptionsWindow(QWidget* parent, int tab) {
-  QDialog dialog(parent);
-  dialog.setWindowTitle(QStringLiteral("选项"));
-  dialog.resize(724, 458);
-  auto* tabs = new QTabWidget(&dialog);
-  tabs->setObjectName(QStringLiteral("选择夹"));
-  for (const QString& title : {QStringLiteral("方案列表"), QStringLiteral("方案操作"), QStringLiteral("高级设置")}) {
-    auto* page = new QLabel(QStringLiteral("此页尚在制作中。"));
-    page->setAlignment(Qt::AlignCenter);
-    tabs->addTab(page, title);
+OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
+    : QDialog(parent), context_(std::move(context)), tabs_(new QTabWidget(this)) {
+  setWindowTitle(QStringLiteral("选项"));
+  setWindowIcon(NormalIcon());
+  resize(kWidth, kHeight);
+  tabs_->setObjectName(QStringLiteral("选择夹"));
+  Connection& options = context_.storage.optionsConnection;
+  list_ = new SchemeList(options);
+  editor_ = new SchemeEditor(options, context_.openAddress, context_.fetchLimits);
+  advanced_ = new AdvancedTab(context_.settings, context_.sql);
+  tabs_->addTab(list_, QStringLiteral("方案列表"));
+  tabs_->addTab(editor_, QStringLiteral("方案操作"));
+  tabs_->addTab(advanced_, QStringLiteral("高级设置"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->addWidget(tabs_);
+
+  connect(list_, &SchemeList::loadRequested, editor_, &SchemeEditor::LoadSchemeIntoEditor);
+  connect(editor_, &SchemeEditor::showRequested, this, [this] { tabs_->setCurrentIndex(kEditorTab); });
+  connect(editor_, &SchemeEditor::schemeSaved, list_, &SchemeList::FillSchemeList);
+
+  tabs_->setCurrentIndex(std::clamp(tab, 0, tabs_->count() - 1));
+  const std::vector<std::string> categories = context_.storage.categories.Names();
+  editor_->SetCategories(categories);
+  advanced_->SetCategories(categories);
+  if (OpenDatabase(options, context_.databasePath) != OpenResult::Opened || !HasProgramTables(options)) {
+    ShowMessage(this, QStringLiteral("数据库打开失败！"));
   }
-  tabs->setCurrentIndex(std::clamp(tab, 0, tabs->count() - 1));
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(tabs);
-  dialog.exec();
+  list_->FillSchemeList();
+}
+
+OptionsWindow::~OptionsWindow() = default;
+
+void OptionsWindow::reject() {
+  // Escape or the close button during a rule test waits for the test's own end.
+  if (editor_->Tester().Running()) return;
+  QDialog::reject();
+}
+
+void OpenOptionsWindow(QWidget* parent, OptionsContext context, int tab) {
+  OptionsWindow window(std::move(context), tab, parent);
+  window.exec();
 }
 
 }  // namespace qw::ui

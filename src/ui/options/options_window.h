@@ -1,11 +1,70 @@
 #pragma once
-// The options window, opened modally on one of its tabs.
+// The options window, 选项: a modal shell over three tabs, 方案列表 (the scheme list), 方案操作 (the scheme
+// editor and its rule tester) and 高级设置 (categories and SQL). It is created afresh at every opening and
+// works on its own database connection; nothing it saves reaches the main window before that window's next
+// refresh.
 
-class QWidget;
+#include <QDialog>
+#include <filesystem>
+#include <functional>
+
+#include "fetch/http_fetcher.h"
+
+class QTabWidget;
+
+namespace qw {
+class SettingsFile;
+class SqlRunner;
+struct Storage;
+}  // namespace qw
 
 namespace qw::ui {
 
-// Tabs: 0 方案列表, 1 方案操作, 2 高级设置; an index beyond the last opens the last one.
-void OpenOptionsWindow(QWidget* parent, int tab);
+class AdvancedTab;
+class SchemeEditor;
+class SchemeList;
+
+// What the window works with, all owned by the main window.
+struct OptionsContext {
+  Storage& storage;
+  std::filesystem::path databasePath;
+  SettingsFile& settings;
+  // Runs the SQL box's statements on the main connection.
+  SqlRunner& sql;
+  // The main window's checked way to the browser.
+  std::function<void(const QString&)> openAddress;
+  FetchLimits fetchLimits;
+};
+
+class OptionsWindow final : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 724;
+  static constexpr int kHeight = 458;
+  enum Tab { kSchemeListTab, kEditorTab, kAdvancedTab };
+
+  // Tabs past the last select the last.
+  OptionsWindow(OptionsContext context, int tab, QWidget* parent = nullptr);
+  ~OptionsWindow() override;
+
+  QTabWidget& Tabs() const { return *tabs_; }
+  SchemeList& List() const { return *list_; }
+  SchemeEditor& Editor() const { return *editor_; }
+  AdvancedTab& Advanced() const { return *advanced_; }
+
+ protected:
+  void reject() override;
+
+ private:
+  OptionsContext context_;
+  QTabWidget* tabs_;
+  SchemeList* list_;
+  SchemeEditor* editor_;
+  AdvancedTab* advanced_;
+};
+
+// Creates the window on the tab and shows it modally until it is closed.
+void OpenOptionsWindow(QWidget* parent, OptionsContext context, int tab);
 
 }  // namespace qw::ui

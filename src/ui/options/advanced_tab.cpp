@@ -1,0 +1,80 @@
+#include "ui/options/advanced_tab.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "storage/settings_file.h"
+#include "storage/sql_runner.h"
+#include "ui/main/gbk_text.h"
+#include "ui/main/message_boxes.h"
+
+namespace qw::ui {
+
+AdvancedTab::AdvancedTab(SettingsFile& settings, SqlRunner& sql, QWidget* parent)
+    : QWidget(parent), settings_(settings), sql_(sql) {
+  setObjectName(QStringLiteral("高级设置"));
+
+  auto* categoryGroup = new QGroupBox(QStringLiteral("方案分类"), this);
+  categories_ = new QPlainTextEdit(categoryGroup);
+  categories_->setObjectName(QStringLiteral("分类编辑框"));
+  auto* saveCategories = new QPushButton(QStringLiteral("保存栏目"), categoryGroup);
+  saveCategories->setObjectName(QStringLiteral("保存栏目"));
+  auto* categoryColumn = new QVBoxLayout(categoryGroup);
+  categoryColumn->addWidget(new QLabel(QStringLiteral("一行代表一个分类")));
+  categoryColumn->addWidget(categories_, 1);
+  categoryColumn->addWidget(saveCategories, 0, Qt::AlignRight);
+
+  auto* sqlGroup = new QGroupBox(QStringLiteral("数据库维护"), this);
+  sqlBox_ = new QPlainTextEdit(QStringLiteral("update info set issoucang=1 where id=671"), sqlGroup);
+  sqlBox_->setObjectName(QStringLiteral("sql框"));
+  auto* runSql = new QPushButton(QStringLiteral("执行SQL命令"), sqlGroup);
+  runSql->setObjectName(QStringLiteral("按钮_执行SQL"));
+  auto* sqlColumn = new QVBoxLayout(sqlGroup);
+  sqlColumn->addWidget(sqlBox_, 1);
+  sqlColumn->addWidget(runSql, 0, Qt::AlignRight);
+
+  auto* row = new QHBoxLayout(this);
+  row->setContentsMargins(6, 6, 6, 6);
+  row->addWidget(categoryGroup, 2);
+  row->addWidget(sqlGroup, 3);
+
+  connect(saveCategories, &QPushButton::clicked, this, &AdvancedTab::SaveCategories);
+  connect(runSql, &QPushButton::clicked, this, &AdvancedTab::RunMaintenanceSql);
+}
+
+void AdvancedTab::SetCategories(const std::vector<std::string>& names) {
+  QString text;
+  for (const std::string& name : names) text += FromGbk(name) + QLatin1Char('\n');
+  categories_->setPlainText(text);
+}
+
+void AdvancedTab::SaveCategories() {
+  // The editor's line breaks are taken as CR LF, as the stored value is composed from such lines.
+  QString lines = categories_->toPlainText();
+  lines.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  const std::string value = ComposeCategoryValue(ToGbk(lines));
+  if (value.size() > kSettingReadLimit) {
+    // Longer values would be read back cut off, and the categories past the cut lost.
+    ShowMessage(window(), QStringLiteral("保存失败，分类文字最多 %1 字节（现为 %2 字节），请删减后重试！")
+                              .arg(kSettingReadLimit)
+                              .arg(value.size()));
+    return;
+  }
+  if (settings_.WriteSetting(CategoriesKey(), value)) {
+    ShowMessage(window(), QStringLiteral("本设置将在软件下次启动时生效！"), QStringLiteral("　保存成功！"),
+                MessageIcon::Information);
+  } else {
+    ShowMessage(window(), QStringLiteral("保存失败，请重试！"));
+  }
+}
+
+void AdvancedTab::RunMaintenanceSql() {
+  const SqlResult result = sql_.Run(ToGbk(sqlBox_->toPlainText()));
+  ShowMessage(window(), FromGbk(result.text), QStringLiteral("SQL执行结果"));
+}
+
+}  // namespace qw::ui

@@ -1,0 +1,115 @@
+#include "ui/options/rule_tester.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <utility>
+
+#include "extract/rule_test.h"
+#include "text/waiting.h"
+#include "ui/main/gbk_text.h"
+#include "ui/main/message_boxes.h"
+
+namespace qw::ui {
+namespace {
+
+constexpr int kColumnWidth = 80;
+
+// How often the waiting click looks whether the test has ended, painting the windows in between.
+constexpr auto kWaitSlice = std::chrono::milliseconds(15);
+
+// Page text as a multi-line box shows it: every line break kind as one break.
+QString ShownText(const std::string& gbk) {
+  QString text = FromGbk(gbk);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return text;
+}
+
+}  // namespace
+
+RuleTester::RuleTester(RuleTesterControls controls, FetchLimits limits, QObject* parent)
+    : QObject(parent), controls_(std::move(controls)), limits_(std::move(limits)) {}
+
+RuleTester::~RuleTester() { stop_.request_stop(); }
+
+void RuleTester::Run() {
+  if (running_) return;
+  QWidget* window = controls_.output->window();
+  if (controls_.expression->currentText().isEmpty()) {
+    ShowMessage(window, QStringLiteral("正则匹配规则不能为空!"), DefaultCaption(), MessageIcon::Critical);
+    return;
+  }
+  if (IsBlockedSite(ToGbk(controls_.url->text()))) {
+    ShowMessage(window, QStringLiteral("此站不允许监控!"), DefaultCaption(), MessageIcon::Critical);
+    return;
+  }
+  running_ = true;
+  Test();
+  running_ = false;
+}
+
+void RuleTester::Test() {
+  const RuleTestInput input{ToGbk(controls_.url->text()),
+                            controls_.gbk->isChecked() ? "1" : "0",
+                            ToGbk(controls_.before->text()),
+                            ToGbk(controls_.after->text()),
+                            ToGbk(controls_.expression->currentText()),
+                            ToGbk(controls_.cookie->text()),
+                            ToGbk(controls_.ua->text())};
+
+  RuleTestResult result;
+  std::atomic<bool> done{false};
+  {
+    std::jthread worker([&, stop = stop_.get_token()] {
+      result = RunRuleTest(input, limits_, stop);
+      done.store(true, std::memory_order_release);
+    });
+    while (!done.load(std::memory_order_acquire))
+      KeepAliveUntil(std::chrono::steady_clock::now() + kWaitSlice);
+  }
+  if (stop_.stop_requested()) return;
+
+  if (result.region.empty()) {
+    controls_.output->setPlainText(QStringLiteral("出错！截取源码为空，请检查方案的采集区域！"));
+    return;
+  }
+  controls_.output->setPlainText(ShownText(result.region));
+
+  QTreeWidget& list = *controls_.results;
+  list.clear();
+  list.setColumnCount(0);
+  QWidget* window = list.window();
+  if (result.hits.empty()) {
+    ShowMessage(window, QStringLiteral("匹配结果为0,请检查正则匹配规则!"));
+    return;
+  }
+  controls_.unlock();
+
+  const int columns = result.groupCount + 1;
+  QStringList titles;
+  for (int k = 0; k < columns; ++k) titles << QStringLiteral("索引 ") + QString::number(k);
+  list.setColumnCount(columns);
+  list.setHeaderLabels(titles);
+  for (int k = 0; k < columns; ++k) list.setColumnWidth(k, kColumnWidth);
+
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(static_cast<qsizetype>(result.hits.size()));
+  for (const Hit& hit : result.hits) {
+    auto* row = new QTreeWidgetItem;
+    for (int k = 0; k < columns; ++k) row->setText(k, FromGbk(GroupText(hit, k)));
+    rows << row;
+  }
+  list.addTopLevelItems(rows);
+
+  ShowMessage(window, QStringLiteral("成功取到　") + QString::number(result.hits.size()) +
+                          QStringLiteral("条文章！"));
+}
+
+}  // namespace qw::ui

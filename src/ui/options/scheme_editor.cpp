@@ -1,0 +1,379 @@
+#include "ui/options/scheme_editor.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "extract/collect_scheme.h"
+#include "storage/database.h"
+#include "text/gbk_text.h"
+#include "ui/main/gbk_text.h"
+#include "ui/main/message_boxes.h"
+#include "ui/main/publisher.h"
+#include "ui/options/hint_line.h"
+#include "ui/options/rule_tester.h"
+
+namespace qw::ui {
+namespace {
+
+QString CategoryPlaceholder() { return QStringLiteral("请选择分类"); }
+QString NewCaption() { return QStringLiteral("新建规则"); }
+QString UpdateCaption() { return QStringLiteral("更新规则"); }
+QString LockedHint() { return QStringLiteral("提示：规则测试 正确后，才能更改数据项"); }
+
+QString WorkflowNote() {
+  return QStringLiteral(
+      "流程：\n“采集配置”→“规则测试”成功→完善“数据项”→点“新建规则”\n注释：\n"
+      "时间倒序：列表页的文章排序是按时间倒序排列；即新文章显示在上面\n时间正序：新发的文章显示在老文章下面\n"
+      "比较文章id：列表中的文章网址包含文章id，且新发的文章id比老文章id大。通常网站的id都是自加1。论坛推荐此"
+      "模式");
+}
+
+// The expressions offered in 正则框: a reminder of the syntax, then three that fit common Discuz boards.
+QStringList OfferedExpressions() {
+  return {
+      QStringLiteral(R"re(*　必填，(\d*)代表数字　(.*?)表示字符串　下面3个是DZ论坛常用规则)re"),
+      QStringLiteral(R"re(<a href=\"(.*?)\".*?onclick=\"atarget\(this\)\" class=.*?xst\">(.*?)</a>)re"),
+      QStringLiteral(R"re(<a href="(.*?)" onclick=\"atarget\(this\)\" class=\"xst\" >(.*?)</a>)re"),
+      QStringLiteral(R"re(<a href="(.*?)" onclick=\"atarget\(this\)\" class=\".*?xst\" >(.*?)</a>)re"),
+  };
+}
+
+// Cell k of a row, or the empty text beyond it (a new scheme has no row).
+const std::string& CellOf(const SchemeRow& row, std::size_t k) {
+  static const std::string empty;
+  return k < row.size() ? row[k] : empty;
+}
+
+QLineEdit* Field(QWidget* parent, const QString& name, const QString& text = {}) {
+  auto* edit = new QLineEdit(text, parent);
+  edit->setObjectName(name);
+  return edit;
+}
+
+QLabel* Label(const QString& text) {
+  auto* label = new QLabel(text);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return label;
+}
+
+}  // namespace
+
+QString DefaultSchemeAgent() {
+  return QStringLiteral(
+      "Mozilla/5.0 (Windows NT 6.1) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/38.0.2125.122 "
+      "Safari/537.36 SE "
+      "2.X MetaSr 1.0");
+}
+
+SchemeEditor::SchemeEditor(Connection& options, std::function<void(const QString&)> openAddress,
+                           FetchLimits fetchLimits, QWidget* parent)
+    : QWidget(parent), options_(options) {
+  hint_ = new HintLine(std::move(openAddress), this);
+  BuildControls();
+  tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, before_, after_, cookie_, ua_, output_,
+                                              results_, [this] { Unlock(); }},
+                           std::move(fetchLimits), this);
+  Connect();
+}
+
+SchemeEditor::~SchemeEditor() = default;
+
+void SchemeEditor::BuildControls() {
+  setObjectName(QStringLiteral("方案操作"));
+
+  // 采集配置: where the page is and how the hits are found.
+  auto* capture = new QGroupBox(QStringLiteral("采集配置"), this);
+  name_ = Field(capture, QStringLiteral("编辑框_站名"));
+  category_ = new QComboBox(capture);
+  category_->setObjectName(QStringLiteral("组合框1"));
+  category_->setEditable(true);
+  category_->setInsertPolicy(QComboBox::NoInsert);
+  category_->setCompleter(nullptr);
+  category_->setEditText(CategoryPlaceholder());
+  gbk_ = new QCheckBox(QStringLiteral("gbk编码"), capture);
+  gbk_->setObjectName(QStringLiteral("gbk"));
+  gbk_->setChecked(true);
+  ua_ = Field(capture, QStringLiteral("ua框"), DefaultSchemeAgent());
+  ua_->setCursorPosition(0);
+  url_ = Field(capture, QStringLiteral("编辑框_网址"));
+  cookie_ = Field(capture, QStringLiteral("cookie框"));
+  before_ = Field(capture, QStringLiteral("采集前"), QStringLiteral("<html"));
+  after_ = Field(capture, QStringLiteral("采集后"), QStringLiteral("</html>"));
+  expression_ = new QComboBox(capture);
+  expression_->setObjectName(QStringLiteral("正则框"));
+  expression_->setEditable(true);
+  expression_->setInsertPolicy(QComboBox::NoInsert);
+  expression_->setCompleter(nullptr);
+  expression_->addItems(OfferedExpressions());
+  expression_->setCurrentIndex(-1);
+  expression_->setEditText(QString());
+  expression_->setMinimumContentsLength(20);
+  expression_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+  auto* captureGrid = new QGridLayout(capture);
+  captureGrid->setVerticalSpacing(5);
+  captureGrid->addWidget(Label(QStringLiteral("方案名称")), 0, 0);
+  captureGrid->addWidget(name_, 0, 1);
+  captureGrid->addWidget(category_, 0, 2);
+  captureGrid->addWidget(Label(QStringLiteral("监控网址")), 1, 0);
+  captureGrid->addWidget(url_, 1, 1);
+  captureGrid->addWidget(gbk_, 1, 2);
+  captureGrid->addWidget(Label(QStringLiteral("模拟浏览")), 2, 0);
+  captureGrid->addWidget(ua_, 2, 1, 1, 2);
+  captureGrid->addWidget(Label(QStringLiteral("COOKIE")), 3, 0);
+  captureGrid->addWidget(cookie_, 3, 1, 1, 2);
+  captureGrid->addWidget(Label(QStringLiteral("采集区域")), 4, 0);
+  captureGrid->addWidget(before_, 4, 1);
+  captureGrid->addWidget(after_, 4, 2);
+  captureGrid->addWidget(Label(QStringLiteral("正则匹配")), 5, 0);
+  captureGrid->addWidget(expression_, 5, 1, 1, 2);
+  captureGrid->setColumnStretch(1, 3);
+  captureGrid->setColumnStretch(2, 2);
+
+  // 数据项: how hits are judged and turned into articles; locked until a test has found a hit.
+  dataItems_ = new QGroupBox(QStringLiteral("数据项"), this);
+  dataItems_->setObjectName(QStringLiteral("分组框1"));
+  newestOnTop_ = new QRadioButton(QStringLiteral("时间倒序"), dataItems_);
+  newestOnTop_->setObjectName(QStringLiteral("单选框1"));
+  newestAtBottom_ = new QRadioButton(QStringLiteral("时间正序"), dataItems_);
+  newestAtBottom_->setObjectName(QStringLiteral("单选框2"));
+  risingId_ = new QRadioButton(QStringLiteral("比较文章ID"), dataItems_);
+  risingId_->setObjectName(QStringLiteral("单选框3"));
+  titleIndex_ = Field(dataItems_, QStringLiteral("tindex框"));
+  spareIndex_ = Field(dataItems_, QStringLiteral("oindex框"));
+  idIndex_ = Field(dataItems_, QStringLiteral("uindex框"));
+  urlTemplate_ = Field(dataItems_, QStringLiteral("补全框"), QStringLiteral("[]"));
+  auto* modes = new QHBoxLayout;
+  modes->addWidget(newestOnTop_);
+  modes->addWidget(newestAtBottom_);
+  modes->addWidget(risingId_);
+  modes->addStretch();
+  auto* dataGrid = new QGridLayout(dataItems_);
+  dataGrid->setVerticalSpacing(5);
+  dataGrid->addWidget(Label(QStringLiteral("判断模式")), 0, 0);
+  dataGrid->addLayout(modes, 0, 1, 1, 5);
+  dataGrid->addWidget(Label(QStringLiteral("标题索引")), 1, 0);
+  dataGrid->addWidget(titleIndex_, 1, 1);
+  dataGrid->addWidget(Label(QStringLiteral("备用索引")), 1, 2);
+  dataGrid->addWidget(spareIndex_, 1, 3);
+  dataGrid->addWidget(Label(QStringLiteral("文章id索引")), 1, 4);
+  dataGrid->addWidget(idIndex_, 1, 5);
+  dataGrid->addWidget(Label(QStringLiteral("合成网址")), 2, 0);
+  dataGrid->addWidget(urlTemplate_, 2, 1, 1, 5);
+
+  // The frame of the two buttons and the id being edited.
+  auto* actions = new QFrame(this);
+  actions->setFrameShape(QFrame::StyledPanel);
+  schemeId_ = Field(actions, QStringLiteral("项目编号框"), QStringLiteral("0"));
+  schemeId_->setEnabled(false);
+  schemeId_->setMaximumWidth(60);
+  save_ = new QPushButton(NewCaption(), actions);
+  save_->setObjectName(QStringLiteral("按钮_保存配置"));
+  test_ = new QPushButton(QStringLiteral("规则测试"), actions);
+  test_->setObjectName(QStringLiteral("按钮_测试配置"));
+  auto* actionRow = new QHBoxLayout(actions);
+  actionRow->setContentsMargins(6, 4, 6, 4);
+  actionRow->addWidget(new QLabel(QStringLiteral("保存到")));
+  actionRow->addWidget(schemeId_);
+  actionRow->addStretch();
+  actionRow->addWidget(save_);
+  actionRow->addWidget(test_);
+
+  hint_->ShowHint(LockedHint());
+  results_ = new QTreeWidget(this);
+  results_->setObjectName(QStringLiteral("测试列表框"));
+  results_->setRootIsDecorated(false);
+  results_->setUniformRowHeights(true);
+  results_->setColumnCount(0);
+  results_->header()->setStretchLastSection(false);
+  output_ = new QPlainTextEdit(WorkflowNote(), this);
+  output_->setObjectName(QStringLiteral("测试编辑框"));
+
+  auto* left = new QVBoxLayout;
+  left->addWidget(capture);
+  left->addWidget(dataItems_);
+  left->addStretch();
+  auto* right = new QVBoxLayout;
+  right->addWidget(actions);
+  right->addWidget(hint_);
+  right->addWidget(results_, 1);
+  right->addWidget(output_, 1);
+  auto* columns = new QHBoxLayout(this);
+  columns->setContentsMargins(6, 6, 6, 6);
+  columns->addLayout(left, 11);
+  columns->addLayout(right, 9);
+
+  dataItems_->setEnabled(false);
+  save_->setEnabled(false);
+  SetEditorMode(0);
+}
+
+void SchemeEditor::Connect() {
+  connect(url_, &QLineEdit::textChanged, save_, [this] { save_->setEnabled(false); });
+  connect(expression_, &QComboBox::editTextChanged, save_, [this] { save_->setEnabled(false); });
+  connect(expression_, &QComboBox::activated, save_, [this] { save_->setEnabled(false); });
+  connect(category_->lineEdit(), &QLineEdit::textEdited, this, &SchemeEditor::RefuseTypedCategory);
+  connect(newestOnTop_, &QRadioButton::clicked, this, [this] { SetEditorMode(kNewestOnTop); });
+  connect(newestAtBottom_, &QRadioButton::clicked, this, [this] { SetEditorMode(kNewestAtBottom); });
+  connect(risingId_, &QRadioButton::clicked, this, [this] { SetEditorMode(kRisingId); });
+  connect(save_, &QPushButton::clicked, this, &SchemeEditor::SaveScheme);
+  connect(test_, &QPushButton::clicked, this, &SchemeEditor::TestRule);
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{name_, gbk_, ua_, url_, cookie_, before_, after_, expression_,
+                                       expression_->lineEdit(), titleIndex_, urlTemplate_, idIndex_}) {
+    control->installEventFilter(this);
+  }
+}
+
+bool SchemeEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn) ShowHintOf(watched);
+  if (event->type() == QEvent::FocusOut && watched == idIndex_ && idIndex_->text().isEmpty()) {
+    idIndex_->setText(QStringLiteral("0"));
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void SchemeEditor::ShowHintOf(QObject* control) {
+  if (control == name_) {
+    hint_->ShowHint(QStringLiteral("方案的标识，示例：天涯论坛_休闲版块"));
+  } else if (control == gbk_) {
+    hint_->ShowHint(QStringLiteral("源站的编码，选错会乱码。勾选表示gbk，否则为utf-8"));
+  } else if (control == ua_) {
+    hint_->ShowHint(QStringLiteral("自定义浏览器标记，采集手机版页面可能用到！"));
+  } else if (control == url_) {
+    hint_->ShowHint(QStringLiteral("被监控的列表页面地址"));
+  } else if (control == cookie_) {
+    hint_->ShowHint(QStringLiteral("可为空！用于需要登陆才能查看的网站"));
+  } else if (control == before_) {
+    hint_->ShowHint(QStringLiteral("将从源码的该标记开始匹配，如不明白，可保持默认"));
+  } else if (control == after_) {
+    hint_->ShowHint(QStringLiteral("采集区域从此处结束，如不明白，可保持默认"));
+  } else if (control == expression_ || control == expression_->lineEdit()) {
+    hint_->ShowHint(QStringLiteral("重要！匹配文章的正则表达式，"), QStringLiteral("获取帮助"),
+                    ExpressionHelpAddress());
+  } else if (control == titleIndex_) {
+    hint_->ShowHint(QStringLiteral("正则匹配得到的 标题的索引编号。下同"));
+  } else if (control == urlTemplate_) {
+    hint_->ShowHint(QStringLiteral("合成实际的文章地址。[1]表示测试结果索引1的内容"));
+  }
+}
+
+void SchemeEditor::RefuseTypedCategory() {
+  // Only an entry picked from the list sets the category; typed text would name no position.
+  category_->setEditText(CategoryPlaceholder());
+  ShowMessage(window(), QStringLiteral("请下拉将方案归类，　高级设置　中可管理分类"), DefaultCaption(),
+              MessageIcon::Warning);
+}
+
+void SchemeEditor::Unlock() {
+  save_->setEnabled(true);
+  dataItems_->setEnabled(true);
+}
+
+void SchemeEditor::SetCategories(const std::vector<std::string>& names) {
+  category_->clear();
+  for (std::size_t i = 0; i < names.size(); ++i)
+    category_->addItem(FromGbk(names[i]), static_cast<int>(i + 1));
+  category_->setCurrentIndex(-1);
+  category_->setEditText(CategoryPlaceholder());
+}
+
+void SchemeEditor::SetEditorMode(int mode) {
+  editorMode_ = mode;
+  idIndex_->setEnabled(mode == kRisingId);
+  if (mode == kRisingId) {
+    risingId_->setChecked(true);
+  } else if (mode == kNewestAtBottom) {
+    newestAtBottom_->setChecked(true);
+  } else {
+    newestOnTop_->setChecked(true);
+  }
+}
+
+void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeRow& row) {
+  emit showRequested();
+  if (mode == LoadMode::Edit) {
+    schemeId_->setText(FromGbk(CellOf(row, 0)));
+    save_->setText(UpdateCaption());
+  }
+  gbk_->setChecked(CellOf(row, 2) != "0");
+  SetEditorMode(ToInteger(CellOf(row, 19)));
+  name_->setText(FromGbk(CellOf(row, 3)));
+  // Class n is the n-th category; 0, an empty cell or a number without a category selects nothing.
+  const int categoryIndex = ToInteger(CellOf(row, 1)) - 1;
+  category_->setCurrentIndex(categoryIndex >= 0 && categoryIndex < category_->count() ? categoryIndex : -1);
+  if (category_->currentIndex() < 0) category_->setEditText(CategoryPlaceholder());
+  url_->setText(FromGbk(CellOf(row, 4)));
+  before_->setText(FromGbk(CellOf(row, 12)));
+  after_->setText(FromGbk(CellOf(row, 13)));
+  expression_->setEditText(FromGbk(CellOf(row, 11)));
+  urlTemplate_->setText(FromGbk(CellOf(row, 10)));
+  cookie_->setText(FromGbk(CellOf(row, 5)));
+  ua_->setText(FromGbk(CellOf(row, 6)));
+  titleIndex_->setText(FromGbk(CellOf(row, 14)));
+  idIndex_->setText(FromGbk(CellOf(row, 15)));
+  spareIndex_->setText(FromGbk(CellOf(row, 16)));
+  // A loaded address has not passed a test in this form yet.
+  save_->setEnabled(false);
+  if (mode == LoadMode::Edit) return;
+
+  schemeId_->setText(QStringLiteral("0"));
+  save_->setText(NewCaption());
+  ua_->setText(DefaultSchemeAgent());
+  ua_->setCursorPosition(0);
+  idIndex_->setText(QStringLiteral("1"));
+  category_->setEditText(CategoryPlaceholder());
+}
+
+SchemeFields SchemeEditor::Fields() const {
+  SchemeFields f;
+  f.code = gbk_->isChecked() ? "1" : "0";
+  f.url = ToGbk(url_->text());
+  f.before = ToGbk(before_->text());
+  f.after = ToGbk(after_->text());
+  f.regular = ToGbk(expression_->currentText());
+  f.buquan = ToGbk(urlTemplate_->text());
+  f.cookie = ToGbk(cookie_->text());
+  f.tindex = ToGbk(titleIndex_->text());
+  f.uindex = ToGbk(idIndex_->text());
+  f.oindex = ToGbk(spareIndex_->text());
+  f.ua = ToGbk(ua_->text());
+  const int picked = category_->currentIndex();
+  f.classNumber = picked < 0 ? 1 : category_->itemData(picked).toInt();
+  f.name = ToGbk(name_->text());
+  f.type = std::to_string(editorMode_);
+  return f;
+}
+
+void SchemeEditor::SaveScheme() {
+  if (idIndex_->text().isEmpty()) idIndex_->setText(QStringLiteral("0"));
+  const SchemeFields fields = Fields();
+  const std::string id = ToGbk(schemeId_->text());
+  const std::string statement = id == "0" ? SchemeInsertStatement(fields) : SchemeUpdateStatement(fields, id);
+  const bool saved = Execute(options_, statement);
+  ShowMessage(window(), QStringLiteral("SQL语句：") + FromGbk(statement),
+              saved ? QStringLiteral("方案新建成功！") : QStringLiteral("创建失败！"));
+  // A failed save keeps what was typed, so it can be corrected and saved again.
+  if (!saved) return;
+  LoadSchemeIntoEditor(LoadMode::New, SchemeRow{});
+  emit schemeSaved();
+  SetEditorMode(kNewestOnTop);
+}
+
+void SchemeEditor::TestRule() { tester_->Run(); }
+
+}  // namespace qw::ui

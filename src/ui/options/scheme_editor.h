@@ -1,0 +1,105 @@
+#pragma once
+// 方案操作, the scheme editor: the form in which one scheme is created, edited or copied and saved. Its data
+// items and its save button stay locked until the rule tester has found a hit, and the save button locks
+// again whenever the address or the expression changes, so a changed scheme passes a test before it is saved.
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fetch/http_fetcher.h"
+#include "storage/scheme_statements.h"
+#include "ui/options/scheme_list.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTreeWidget;
+
+namespace qw {
+class Connection;
+}
+
+namespace qw::ui {
+
+class HintLine;
+class RuleTester;
+
+// The browser identification a new scheme starts with.
+QString DefaultSchemeAgent();
+
+class SchemeEditor final : public QWidget {
+  Q_OBJECT
+
+ public:
+  SchemeEditor(Connection& options, std::function<void(const QString&)> openAddress, FetchLimits fetchLimits,
+               QWidget* parent = nullptr);
+  ~SchemeEditor() override;
+
+  // 组合框1: the category names in order, item data = position from 1.
+  void SetCategories(const std::vector<std::string>& names);
+
+  void LoadSchemeIntoEditor(LoadMode mode, const SchemeRow& row);
+  void SetEditorMode(int mode);
+  int EditorMode() const { return editorMode_; }
+  // 新建规则 / 更新规则.
+  void SaveScheme();
+  // 规则测试.
+  void TestRule();
+
+  // The fields as the statements take them.
+  SchemeFields Fields() const;
+  RuleTester& Tester() const { return *tester_; }
+
+ signals:
+  // LoadSchemeIntoEditor asks for its tab to be shown.
+  void showRequested();
+  // A save succeeded; the scheme list refills.
+  void schemeSaved();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Connect();
+  void ShowHintOf(QObject* control);
+  void RefuseTypedCategory();
+  void Unlock();
+
+  Connection& options_;
+  int editorMode_ = 0;
+
+  QLineEdit* name_;
+  QComboBox* category_;
+  QCheckBox* gbk_;
+  QLineEdit* ua_;
+  QLineEdit* url_;
+  QLineEdit* cookie_;
+  QLineEdit* before_;
+  QLineEdit* after_;
+  QComboBox* expression_;
+  QGroupBox* dataItems_;  // 分组框1
+  QRadioButton* newestOnTop_;
+  QRadioButton* newestAtBottom_;
+  QRadioButton* risingId_;
+  QLineEdit* titleIndex_;
+  QLineEdit* spareIndex_;
+  QLineEdit* idIndex_;
+  QLineEdit* urlTemplate_;
+  QLineEdit* schemeId_;
+  QPushButton* save_;
+  QPushButton* test_;
+  HintLine* hint_;
+  QTreeWidget* results_;
+  QPlainTextEdit* output_;
+  RuleTester* tester_;
+};
+
+}  // namespace qw::ui

@@ -1,0 +1,116 @@
+#include "ui/options/scheme_list.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+
+#include "storage/database.h"
+#include "storage/scheme_statements.h"
+#include "ui/main/gbk_text.h"
+
+namespace qw::ui {
+namespace {
+
+constexpr int kColumnWidth = 80;
+constexpr int kIsdoColumn = 17;
+// The raw GBK bytes of a cell, kept beside its shown text so the statements use what the database holds.
+constexpr int kRawRole = Qt::UserRole;
+
+}  // namespace
+
+SchemeList::SchemeList(Connection& options, QWidget* parent)
+    : QTreeWidget(parent), options_(options), menu_(new QMenu(this)) {
+  setObjectName(QStringLiteral("项目列表框"));
+  setRootIsDecorated(false);
+  setUniformRowHeights(true);
+  setAllColumnsShowFocus(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  header()->setStretchLastSection(false);
+  setColumnCount(0);
+
+  menu_->setObjectName(QStringLiteral("方案菜单"));
+  new_ = menu_->addAction(QStringLiteral("新建监控方案"), this,
+                          [this] { emit loadRequested(LoadMode::New, SchemeRow{}); });
+  menu_->addSeparator();
+  edit_ = menu_->addAction(QStringLiteral("编辑"), this, [this] {
+    if (auto row = SelectedRow()) emit loadRequested(LoadMode::Edit, *row);
+  });
+  copy_ = menu_->addAction(QStringLiteral("复制"), this, [this] {
+    if (auto row = SelectedRow()) emit loadRequested(LoadMode::Copy, *row);
+  });
+  delete_ = menu_->addAction(QStringLiteral("删除"), this, &SchemeList::DeleteSelected);
+  menu_->addSeparator();
+  defaultTick_ = menu_->addAction(QStringLiteral("默认勾选"), this, &SchemeList::ToggleDefaultTick);
+  defaultTick_->setCheckable(true);
+}
+
+void SchemeList::FillSchemeList() {
+  clear();
+  setColumnCount(0);
+  const ResultTable table = Query(options_, "select * from rule");
+  QStringList titles;
+  for (int k = 0; k < table.ColumnCount(); ++k) titles << QString::number(k) + FromGbk(table.columns[k]);
+  setColumnCount(table.ColumnCount());
+  setHeaderLabels(titles);
+  for (int k = 0; k < table.ColumnCount(); ++k) setColumnWidth(k, kColumnWidth);
+
+  QList<QTreeWidgetItem*> items;
+  items.reserve(table.RowCount());
+  for (const std::vector<std::string>& fields : table.rows) {
+    auto* item = new QTreeWidgetItem;
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    for (int k = 0; k < static_cast<int>(fields.size()); ++k) {
+      item->setText(k, FromGbk(fields[k]));
+      item->setData(k, kRawRole, QByteArray::fromStdString(fields[k]));
+    }
+    item->setCheckState(
+        0, fields.size() > kIsdoColumn && fields[kIsdoColumn] == "1" ? Qt::Checked : Qt::Unchecked);
+    items << item;
+  }
+  addTopLevelItems(items);
+}
+
+SchemeRow SchemeList::Row(int i) const {
+  SchemeRow row;
+  const QTreeWidgetItem* item = topLevelItem(i);
+  if (item == nullptr) return row;
+  row.reserve(columnCount());
+  for (int k = 0; k < columnCount(); ++k) row.push_back(item->data(k, kRawRole).toByteArray().toStdString());
+  return row;
+}
+
+std::optional<SchemeRow> SchemeList::SelectedRow() const {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  if (selected.isEmpty()) return std::nullopt;
+  return Row(indexOfTopLevelItem(selected.front()));
+}
+
+void SchemeList::PrepareMenu() {
+  const std::optional<SchemeRow> row = SelectedRow();
+  for (QAction* action : {edit_, copy_, delete_, defaultTick_}) action->setEnabled(row.has_value());
+  new_->setEnabled(true);
+  if (row) defaultTick_->setChecked(row->size() > kIsdoColumn && (*row)[kIsdoColumn] == "1");
+}
+
+void SchemeList::contextMenuEvent(QContextMenuEvent* event) {
+  PrepareMenu();
+  menu_->popup(event->globalPos() + QPoint(3, 3));
+}
+
+void SchemeList::DeleteSelected() {
+  const std::optional<SchemeRow> row = SelectedRow();
+  if (!row || row->empty()) return;
+  // No question and no report: the refreshed list shows what happened.
+  Execute(options_, SchemeDeleteStatement(row->front()));
+  FillSchemeList();
+}
+
+void SchemeList::ToggleDefaultTick() {
+  const std::optional<SchemeRow> row = SelectedRow();
+  if (!row || row->empty()) return;
+  const std::string isdo = row->size() > kIsdoColumn ? (*row)[kIsdoColumn] : std::string();
+  Execute(options_, SchemeDefaultTickStatement(isdo, row->front()));
+  FillSchemeList();
+}
+
+}  // namespace qw::ui

@@ -1,0 +1,68 @@
+#pragma once
+// 项目列表框, the scheme list of the options window: every row of rule with all its columns, ticked where the
+// scheme is ticked by default, and 方案菜单, from which a scheme is created, edited, copied, deleted or
+// default-ticked. The list is rebuilt whole after every change; it is never edited in place.
+
+#include <QTreeWidget>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QMenu;
+
+namespace qw {
+class Connection;
+}
+
+namespace qw::ui {
+
+// One row of rule: cell k holds column k, in GBK.
+using SchemeRow = std::vector<std::string>;
+
+enum class LoadMode { New, Edit, Copy };
+
+class SchemeList final : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  explicit SchemeList(Connection& options, QWidget* parent = nullptr);
+
+  // Rebuilds columns and rows from "select * from rule".
+  void FillSchemeList();
+
+  // The cells of the selected row, or nothing.
+  std::optional<SchemeRow> SelectedRow() const;
+  // The cells of row i as read from the database.
+  SchemeRow Row(int i) const;
+
+  // Enables and ticks the entries for the selected row; the right click does this before the menu shows.
+  void PrepareMenu();
+  QMenu* Menu() const { return menu_; }
+  QAction* EditAction() const { return edit_; }
+  QAction* CopyAction() const { return copy_; }
+  QAction* DeleteAction() const { return delete_; }
+  QAction* DefaultTickAction() const { return defaultTick_; }
+
+  // 删除 and 默认勾选 on the selected row.
+  void DeleteSelected();
+  void ToggleDefaultTick();
+
+ signals:
+  // 新建监控方案, 编辑, 复制: the editor loads the row (none for a new scheme).
+  void loadRequested(qw::ui::LoadMode mode, const qw::ui::SchemeRow& row);
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  Connection& options_;
+  QMenu* menu_;
+  QAction* new_;
+  QAction* edit_;
+  QAction* copy_;
+  QAction* delete_;
+  QAction* defaultTick_;
+};
+
+}  // namespace qw::ui

@@ -521,6 +521,20 @@ class OptionsWindowTest : public QObject {
     }
   }
 
+  void largeRegionIsShownCut() {
+    Fixture f;
+    std::string page = BoardPage(3);
+    page.insert(page.find("</ul>"), std::string(3u << 20, 'x'));
+    f.SetPage(page);
+    f.Open(1);
+    f.FillBoardScheme(QStringLiteral("A"));
+    f.Editor().TestRule();
+    const QString shown = f.Find<QPlainTextEdit>("测试编辑框").toPlainText();
+    QVERIFY(shown.size() < (2 << 20));
+    QVERIFY(shown.endsWith(QStringLiteral("字节，此处只显示前 1048576 字节）")));
+    QCOMPARE(f.LastMessage().text, QStringLiteral("成功取到　3条文章！"));
+  }
+
   void deadServerKeepsTheWindowPainting() {
     HttpTestServer silent(HttpTestServer::NeverAnswer());
     Fixture f;
@@ -585,6 +599,26 @@ class OptionsWindowTest : public QObject {
     QCOMPARE(f.LastMessage().text, QStringLiteral("保存失败，请重试！"));
     QCOMPARE(f.LastMessage().caption, QStringLiteral("信息："));
     QCOMPARE(advanced.CategoryEditor().toPlainText(), QStringLiteral("新闻"));
+  }
+
+  void mainWindowOpensTheRealWindow() {
+    Fixture f;
+    f.dir.Sql("insert into rule(id, class, name) values(3, 2, 'A');");
+    Harness harness(f.dir, true, FastTiming(), true);
+    harness.Window().Start();
+    QVERIFY(harness.Show());
+    int seenTab = -1;
+    int seenRows = -1;
+    QTimer::singleShot(0, [&] {
+      auto* window = qobject_cast<ui::OptionsWindow*>(QApplication::activeModalWidget());
+      if (window == nullptr) return;
+      seenTab = window->Tabs().currentIndex();
+      seenRows = window->List().topLevelItemCount();
+      window->close();
+    });
+    harness.Window().OpenOptions(3);  // 选项设置
+    QCOMPARE(seenTab, 2);
+    QCOMPARE(seenRows, 1);
   }
 
   void maintenanceSql() {

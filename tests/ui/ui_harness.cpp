@@ -85,13 +85,13 @@ ui::MonitorTiming FastTiming() {
   return timing;
 }
 
-Harness::Harness(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming timing) {
+Harness::Harness(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming timing, bool realOptions) {
   previous_ = ui::SetMessageHandler([this](const ui::MessageRequest& request) { messages.push_back(request); });
   ui::WindowSeams seams;
   seams.homepageViews = views.Factory();
   seams.openAddress = [this](const QUrl& url) { opened.push_back(url); };
   seams.trayAvailable = [trayAvailable] { return trayAvailable; };
-  seams.openOptions = [this](QWidget*, int tab) { optionsTabs.push_back(tab); };
+  if (!realOptions) seams.openOptions = [this](QWidget*, int tab) { optionsTabs.push_back(tab); };
   seams.chime = [this] { ++chimes; };
   seams.timing = std::move(timing);
   window_ = std::make_unique<ui::MainWindow>(storage_, dir.Path(), std::move(seams));

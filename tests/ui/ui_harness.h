@@ -56,7 +56,9 @@ ui::MonitorTiming FastTiming();
 
 class Harness {
  public:
-  explicit Harness(const ProgramDir& dir, bool trayAvailable = true, ui::MonitorTiming timing = FastTiming());
+  // With realOptions the window opens its real options window; otherwise the tab asked for is recorded.
+  explicit Harness(const ProgramDir& dir, bool trayAvailable = true, ui::MonitorTiming timing = FastTiming(),
+                   bool realOptions = false);
   ~Harness();
 
   ui::MainWindow& Window() { return *window_; }

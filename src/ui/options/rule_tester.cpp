@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -24,11 +25,24 @@ constexpr int kColumnWidth = 80;
 // How often the waiting click looks whether the test has ended, painting the windows in between.
 constexpr auto kWaitSlice = std::chrono::milliseconds(15);
 
-// Page text as a multi-line box shows it: every line break kind as one break.
-QString ShownText(const std::string& gbk) {
-  QString text = FromGbk(gbk);
+// A text box lays a long line out whole, about half a second per MiB; beyond this the region is shown cut,
+// while the expression still runs over all of it.
+constexpr std::size_t kShownRegionBytes = 1u << 20;
+
+// The region as the output box shows it: every kind of line break as one break, at most kShownRegionBytes
+// (cut between two characters) followed by a line saying how much there is.
+QString ShownRegion(const std::string& region) {
+  std::size_t cut = 0;
+  while (cut < region.size() && cut < kShownRegionBytes) {
+    cut += static_cast<unsigned char>(region[cut]) >= 0x80 ? 2 : 1;
+  }
+  cut = std::min(cut, region.size());
+  QString text = FromGbk(std::string_view(region).substr(0, cut));
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  if (cut < region.size()) {
+    text += QStringLiteral("\n……（截取源码共 %1 字节，此处只显示前 %2 字节）").arg(region.size()).arg(cut);
+  }
   return text;
 }
 
@@ -80,7 +94,7 @@ void RuleTester::Test() {
     controls_.output->setPlainText(QStringLiteral("出错！截取源码为空，请检查方案的采集区域！"));
     return;
   }
-  controls_.output->setPlainText(ShownText(result.region));
+  controls_.output->setPlainText(ShownRegion(result.region));
 
   QTreeWidget& list = *controls_.results;
   list.clear();

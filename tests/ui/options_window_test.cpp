@@ -550,6 +550,18 @@ class OptionsWindowTest : public QObject {
              QStringLiteral("出错！截取源码为空，请检查方案的采集区域！"));
     // Timers ran while the fetch waited out its stall limit.
     QVERIFY(ticks.load() >= 5);
+
+    // The program's exit abandons a test at once, leaving the output as it was.
+    f.Find<QPlainTextEdit>("测试编辑框").setPlainText(QStringLiteral("before"));
+    QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+    QElapsedTimer clock;
+    clock.start();
+    f.Editor().TestRule();
+    QVERIFY(clock.elapsed() < 500);
+    QCOMPARE(f.Find<QPlainTextEdit>("测试编辑框").toPlainText(), QStringLiteral("before"));
+    // An exit holds until the application's own loop has run; run it once for the tests that follow.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
   }
 
   void categoriesSave_data() {

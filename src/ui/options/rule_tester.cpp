@@ -2,18 +2,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <thread>
 #include <utility>
 
 #include "extract/rule_test.h"
-#include "text/waiting.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
 
@@ -21,9 +20,6 @@ namespace qw::ui {
 namespace {
 
 constexpr int kColumnWidth = 80;
-
-// How often the waiting click looks whether the test has ended, painting the windows in between.
-constexpr auto kWaitSlice = std::chrono::milliseconds(15);
 
 // A text box lays a long line out whole, about half a second per MiB; beyond this the region is shown cut,
 // while the expression still runs over all of it.
@@ -78,15 +74,19 @@ void RuleTester::Test() {
                             ToGbk(controls_.cookie->text()),
                             ToGbk(controls_.ua->text())};
 
+  // The click waits in an event loop of its own that takes no user input. The worker ends the loop when the
+  // test is done; the program's exit ends it too (every running loop ends then), and the test is abandoned.
   RuleTestResult result;
   std::atomic<bool> done{false};
   {
+    QEventLoop wait;
     std::jthread worker([&, stop = stop_.get_token()] {
       result = RunRuleTest(input, limits_, stop);
       done.store(true, std::memory_order_release);
+      QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    while (!done.load(std::memory_order_acquire))
-      KeepAliveUntil(std::chrono::steady_clock::now() + kWaitSlice);
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!done.load(std::memory_order_acquire)) stop_.request_stop();
   }
   if (stop_.stop_requested()) return;
 

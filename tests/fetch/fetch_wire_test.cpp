@@ -174,6 +174,21 @@ TEST(FetchWireTest, HeaderBlockOf4999BytesFitsAndOf5000DoesNot) {
   }
 }
 
+TEST(FetchWireTest, ChunkedTrailersStayOutOfTheHeaderBlock) {
+  // Trailer lines come after the body: neither their cookies nor their length count.
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nSet-Cookie: a=1\r\n\r\n";
+  std::string trailers = "Set-Cookie: t=2\r\n";
+  while (trailers.size() < 5000) trailers += "X-Pad: " + std::string(100, 'p') + "\r\n";
+  HttpTestServer server(
+      [&](const ReceivedRequest&) { return head + "4\r\nbody\r\n0\r\n" + trailers + "\r\n"; });
+  std::string jar;
+  FetchReply reply;
+  EXPECT_EQ(FetchPage(Request(server.Url("/"), &jar), &reply), "body");
+  EXPECT_EQ(reply.responseHeaders, head);
+  EXPECT_EQ(reply.returnedCookies, "a=1");
+  EXPECT_EQ(jar, "a=1");
+}
+
 TEST(FetchWireTest, TransferEncodingDecodedContentEncodingNot) {
   const std::string gzipped("\x1f\x8b\x08\x00garbage", 11);
   HttpTestServer server([&](const ReceivedRequest& request) {
@@ -222,6 +237,21 @@ TEST(FetchWireTest, NoProxyFromTheEnvironmentButAPassedProxyIsUsed) {
                                           "Host: site.invalid:8080\r\nUser-Agent: "))
       << proxy.Requests()[0].raw;
   EXPECT_EQ(proxy.Requests()[0].raw.find("Proxy-Connection"), std::string::npos);
+}
+
+TEST(FetchWireTest, ProxysAnswerToConnectIsNotThePagesHeaderBlock) {
+  // The proxy agrees to tunnel and then hangs up, so no page response ever arrives.
+  HttpTestServer proxy([](const ReceivedRequest&) {
+    return std::string("HTTP/1.1 200 Connection established\r\nSet-Cookie: p=1\r\n\r\n");
+  });
+  FetchRequest request = Request("https://site.invalid/a");
+  request.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+  FetchReply reply;
+  EXPECT_EQ(FetchPage(request, &reply), "");
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_TRUE(proxy.Requests()[0].raw.starts_with("CONNECT site.invalid:443 HTTP/1.1\r\n"));
+  EXPECT_EQ(reply.responseHeaders, std::string(5000, ' '));
+  EXPECT_EQ(reply.returnedCookies, "");
 }
 
 TEST(FetchPageTextTest, DecodesByTheSchemeFlagAndEndsAtTheFirstNul) {

@@ -145,9 +145,11 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   result.outcome = ExchangeResult::Outcome::kCompleted;
 
   const std::string host = UrlHost(request.url);
-  const std::int32_t port = UrlPort(request.url);
   const bool secure = UrlIsSecure(request.url);
-  if (!IsPlainHost(host) || port <= 0 || port > 65535) return result;
+  std::int32_t port = UrlPort(request.url);
+  // A port text without digits gives 0, which stands for the default port of the connection's scheme.
+  if (port == 0) port = secure ? 443 : 80;
+  if (!IsPlainHost(host) || port < 0 || port > 65535) return result;
   std::string target = UrlObject(request.url);
   if (!request.proxy.empty() && !secure) {
     // A proxy that does not tunnel is asked for the absolute URL.

@@ -141,7 +141,7 @@ TEST(FetchWireTest, MissingOrOversizedHeaderBlockGivesSpacesAndNoCookies) {
     deadPort = closed.Port();
   }
   const std::string urls[] = {big.Url("/"), "http://127.0.0.1:" + std::to_string(deadPort) + "/",
-                              "http://bad host/x", "http://127.0.0.1:0/"};
+                              "http://bad host/x", "http://127.0.0.1:65536/"};
   for (const std::string& url : urls) {
     SCOPED_TRACE(url);
     std::string jar = "k=v;j=w";
@@ -237,6 +237,36 @@ TEST(FetchWireTest, NoProxyFromTheEnvironmentButAPassedProxyIsUsed) {
                                           "Host: site.invalid:8080\r\nUser-Agent: "))
       << proxy.Requests()[0].raw;
   EXPECT_EQ(proxy.Requests()[0].raw.find("Proxy-Connection"), std::string::npos);
+}
+
+TEST(FetchWireTest, PortWithoutDigitsIsTheSchemesDefault) {
+  // A proxy shows where the fetch was headed: the absolute target, or what CONNECT names.
+  HttpTestServer proxy([](const ReceivedRequest& request) {
+    if (request.raw.starts_with("CONNECT")) return MakeResponse(403, "");
+    return MakeResponse(200, "via proxy");
+  });
+  const std::pair<std::string, std::string> cases[] = {
+      {"http://site.invalid:/a?b=1", "GET http://site.invalid/a?b=1 HTTP/1.1\r\nHost: site.invalid\r\n"},
+      {"site.invalid:x/a", "GET http://site.invalid/a HTTP/1.1\r\nHost: site.invalid\r\n"},
+      {"https://site.invalid:/a", "CONNECT site.invalid:443 HTTP/1.1\r\nHost: site.invalid:443\r\n"},
+      // Beyond the port range: refused without a request.
+      {"http://site.invalid:65536/a", ""},
+  };
+  std::size_t seen = 0;
+  for (const auto& [url, start] : cases) {
+    SCOPED_TRACE(url);
+    FetchRequest request = Request(url);
+    request.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+    const std::string body = FetchPage(request);
+    EXPECT_EQ(body, start.starts_with("GET") ? "via proxy" : "");
+    const std::vector<ReceivedRequest> requests = proxy.Requests();
+    if (start.empty()) {
+      EXPECT_EQ(requests.size(), seen);
+      continue;
+    }
+    ASSERT_EQ(requests.size(), ++seen);
+    EXPECT_TRUE(requests.back().raw.starts_with(start)) << requests.back().raw;
+  }
 }
 
 TEST(FetchWireTest, ProxysAnswerToConnectIsNotThePagesHeaderBlock) {

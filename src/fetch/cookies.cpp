@@ -1,16 +1,15 @@
 #include "fetch/cookies.h"
 
 #include <unordered_set>
-#include <vector>
 
 #include "text/gbk_text.h"
 
 namespace qw {
 
-std::string ExtractSetCookies(std::string_view headerBlock) {
-  const std::string block = ReplaceAll(headerBlock, "Set-Cookie", "Set-Cookie", false);
+std::string CollectSetCookies(const std::vector<std::string_view>& lines) {
   std::string list;
-  for (const std::string& line : Split(block, "\r\n")) {
+  for (const std::string_view raw : lines) {
+    const std::string line = ReplaceAll(raw, "Set-Cookie", "Set-Cookie", false);
     if (Find(line, "Set-Cookie") == kNotFound) continue;
     // Only the name=value part before the first ";" counts; the attributes after it are dropped.
     if (Find(line, ";") != kNotFound) {
@@ -22,6 +21,11 @@ std::string ExtractSetCookies(std::string_view headerBlock) {
   }
   if (!list.empty()) list.resize(list.size() - 2);
   return list;
+}
+
+std::string ExtractSetCookies(std::string_view headerBlock) {
+  const std::vector<std::string> lines = Split(headerBlock, "\r\n");
+  return CollectSetCookies(std::vector<std::string_view>(lines.begin(), lines.end()));
 }
 
 std::string CookieName(std::string_view item) {

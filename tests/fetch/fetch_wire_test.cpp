@@ -131,6 +131,18 @@ TEST(FetchWireTest, HeaderBlockCookiesAndErrorPages) {
   }
 }
 
+TEST(FetchWireTest, EverySetCookieLineCountsOnItsOwn) {
+  // A raw UTF-8 value (中) ends in an odd run of bytes of 0x80 and above, which read as GBK would pair its
+  // last byte with the CR after it.
+  const std::string lines = "Set-Cookie: u=\xE4\xB8\xAD\r\nSet-Cookie: b=2; path=/";
+  HttpTestServer server([&](const ReceivedRequest&) { return MakeResponse(200, "x", lines); });
+  FetchReply reply;
+  EXPECT_EQ(FetchPage(Request(server.Url("/")), &reply), "x");
+  EXPECT_EQ(reply.responseHeaders,
+            "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection: close\r\n" + lines + "\r\n\r\n");
+  EXPECT_EQ(reply.returnedCookies, "u=\xE4\xB8\xAD; b=2");
+}
+
 TEST(FetchWireTest, MissingOrOversizedHeaderBlockGivesSpacesAndNoCookies) {
   HttpTestServer big([](const ReceivedRequest&) {
     return MakeResponse(200, "big", "Set-Cookie: z=9\r\nX-Pad: " + std::string(5000, 'p'));

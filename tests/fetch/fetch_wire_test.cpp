@@ -136,11 +136,13 @@ TEST(FetchWireTest, EverySetCookieLineCountsOnItsOwn) {
   // last byte with the CR after it.
   const std::string lines = "Set-Cookie: u=\xE4\xB8\xAD\r\nSet-Cookie: b=2; path=/";
   HttpTestServer server([&](const ReceivedRequest&) { return MakeResponse(200, "x", lines); });
+  std::string jar = "b=1; k=v";
   FetchReply reply;
-  EXPECT_EQ(FetchPage(Request(server.Url("/")), &reply), "x");
+  EXPECT_EQ(FetchPage(Request(server.Url("/"), &jar), &reply), "x");
   EXPECT_EQ(reply.responseHeaders,
             "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection: close\r\n" + lines + "\r\n\r\n");
-  EXPECT_EQ(reply.returnedCookies, "u=\xE4\xB8\xAD; b=2");
+  EXPECT_EQ(reply.returnedCookies, "u=\xE4\xB8\xAD; b=2; k=v");
+  EXPECT_EQ(jar, "u=\xE4\xB8\xAD; b=2; k=v");
 }
 
 TEST(FetchWireTest, MissingOrOversizedHeaderBlockGivesSpacesAndNoCookies) {

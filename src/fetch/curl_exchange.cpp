@@ -40,6 +40,8 @@ struct Transfer {
   // never comes; the transfer ends at the end of the final header block instead.
   bool endAfterHeaders = false;
   bool interimResponse = false;
+  // The empty line of the final (not 1xx) response has been read: the block is complete.
+  bool finalBlockEnded = false;
   bool headersEnded = false;
   Clock::time_point lastByte;
 };
@@ -47,6 +49,9 @@ struct Transfer {
 std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
   transfer.lastByte = Clock::now();
+  // libcurl hands the trailer lines of a chunked body here too, after the body; they are no part of the
+  // block.
+  if (transfer.finalBlockEnded) return size * count;
   std::string_view line(data, size * count);
   ExchangeResult& result = *transfer.result;
   // A status line starts a new response (an interim 1xx answer is replaced by the one after it).
@@ -68,9 +73,12 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
     std::replace(result.headers.begin() + static_cast<std::ptrdiff_t>(at), result.headers.end(), '\r', ' ');
     result.headers += "\r\n";
   }
-  if (line.empty() && transfer.endAfterHeaders && !transfer.interimResponse) {
-    transfer.headersEnded = true;
-    return 0;
+  if (line.empty() && !transfer.interimResponse) {
+    transfer.finalBlockEnded = true;
+    if (transfer.endAfterHeaders) {
+      transfer.headersEnded = true;
+      return 0;
+    }
   }
   return size * count;
 }
@@ -137,9 +145,11 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   result.outcome = ExchangeResult::Outcome::kCompleted;
 
   const std::string host = UrlHost(request.url);
-  const std::int32_t port = UrlPort(request.url);
   const bool secure = UrlIsSecure(request.url);
-  if (!IsPlainHost(host) || port <= 0 || port > 65535) return result;
+  std::int32_t port = UrlPort(request.url);
+  // A port text without digits gives 0, which stands for the default port of the connection's scheme.
+  if (port == 0) port = secure ? 443 : 80;
+  if (!IsPlainHost(host) || port < 0 || port > 65535) return result;
   std::string target = UrlObject(request.url);
   if (!request.proxy.empty() && !secure) {
     // A proxy that does not tunnel is asked for the absolute URL.
@@ -173,6 +183,9 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   // bypassing a proxy that was passed.
   curl_easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
   curl_easy_setopt(e, CURLOPT_NOPROXY, "");
+  // The proxy's answer to the CONNECT of a secure URL is not the page's response; only the latter reaches
+  // the header callback, whose block ends with the first final response.
+  curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(e, CURLOPT_HEADERDATA, &transfer);

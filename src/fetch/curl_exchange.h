@@ -27,8 +27,9 @@ struct ExchangeResult {
   };
   Outcome outcome = Outcome::kSetupFailed;
   long status = 0;
-  // Header lines of the last response read, each ended by "\r\n" with the empty line; bare CR and LF bytes
-  // inside a line arrive as spaces. Empty when no response arrived.
+  // The status line and header lines of the final (not 1xx) response, each ended by "\r\n", with the empty
+  // line and nothing after it; bare CR and LF bytes inside a line arrive as spaces. Empty when no response
+  // arrived.
   std::string headers;
   bool headersTooLong = false;  // longer than any block the fetcher accepts; not kept
   std::string body;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "fetch/cookies.h"
 #include "fetch/curl_exchange.h"
@@ -26,6 +27,20 @@ const char* Verb(int method) {
     default:
       return "GET";
   }
+}
+
+// The lines of a header block as the exchange received them one by one: it ends each with "\r\n" and leaves
+// no CR inside one, so the block is cut at every "\r\n" byte for byte. A search by GBK characters would let a
+// raw UTF-8 value ending in an odd run of high bytes take the CR of its line end for a second byte.
+std::vector<std::string_view> BlockLines(std::string_view block) {
+  std::vector<std::string_view> lines;
+  while (!block.empty()) {
+    const std::size_t end = block.find("\r\n");
+    lines.push_back(block.substr(0, end));
+    if (end == std::string_view::npos) break;
+    block.remove_prefix(end + 2);
+  }
+  return lines;
 }
 
 }  // namespace
@@ -76,7 +91,7 @@ std::string FetchPage(const FetchRequest& request, FetchReply* reply, const Fetc
   std::string headers = result.headers.empty() || result.headersTooLong
                             ? std::string(kNoHeaderBlock, ' ')
                             : ReplaceAll(result.headers, "Set-Cookie", "Set-Cookie", false);
-  std::string cookies = ExtractSetCookies(headers);
+  std::string cookies = CollectSetCookies(BlockLines(headers));
   if (request.cookie != nullptr) cookies = MergeCookies(*request.cookie, cookies);
   if (reply != nullptr) {
     reply->responseHeaders = std::move(headers);

@@ -135,18 +135,39 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
+// Writes the whole content over the file where it stands, creating it with mode when missing. A failure
+// halfway can leave the file cut short, so this is only the way where a replace is impossible or would change
+// the file.
+bool RewriteInPlace(const std::filesystem::path& path, std::string_view content, mode_t mode) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  bool ok =
+      WriteAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 && ::fsync(fd) == 0;
+  ok = ::close(fd) == 0 && ok;
+  return ok;
+}
+
+enum class Replaced { kDone, kFailed, kNotPossible };
+
 // Replaces the file's content through a temporary file beside it and a rename, so that a failure halfway (a
-// full disk, a crash) leaves the old settings intact instead of a truncated file. mode is given to the new
-// file.
-bool ReplaceFile(const std::filesystem::path& path, std::string_view content, mode_t mode) {
+// full disk, a crash) leaves the old settings intact instead of a truncated file. The new file gets mode and,
+// when the file exists (original), its owner and group. kNotPossible: the temporary file cannot be made (a
+// directory the user may not write to) or cannot be given the owner; nothing was changed.
+Replaced ReplaceFile(const std::filesystem::path& path, std::string_view content, mode_t mode,
+                     const struct stat* original) {
   std::string pattern = path.string() + ".XXXXXX";
   const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return false;
+  if (fd < 0) return Replaced::kNotPossible;
+  if (original != nullptr && ::fchown(fd, original->st_uid, original->st_gid) != 0) {
+    ::close(fd);
+    ::unlink(pattern.c_str());
+    return Replaced::kNotPossible;
+  }
   bool ok = WriteAll(fd, content) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = ::rename(pattern.c_str(), path.c_str()) == 0;
   if (!ok) ::unlink(pattern.c_str());
-  return ok;
+  return ok ? Replaced::kDone : Replaced::kFailed;
 }
 
 // A value holding a line break, or a NUL, could not be read back and would add lines of its own.
@@ -203,8 +224,8 @@ bool SettingsFile::WriteSetting(std::string_view key, std::string_view value) {
   const std::optional<std::string> content = ReadWhole(target, exists);
   if (!content) return false;  // An unreadable file is never replaced by one that lost its other lines.
   mode_t mode = 0644;
+  struct stat info {};
   if (exists) {
-    struct stat info {};
     if (::stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     // A rename would slip past a read-only file's mode; such a file is refused as Windows refuses a read-only
     // file, whoever the user is.
@@ -245,7 +266,17 @@ bool SettingsFile::WriteSetting(std::string_view key, std::string_view value) {
   std::string out;
   out.reserve(content->size() + entry.size() + 16);
   for (const Line& line : lines) out.append(line.text).append(line.end);
-  return ReplaceFile(target, out, mode);
+  // A rename would leave the file's other hard links with the old settings.
+  if (exists && info.st_nlink > 1) return RewriteInPlace(target, out, mode);
+  switch (ReplaceFile(target, out, mode, exists ? &info : nullptr)) {
+    case Replaced::kDone:
+      return true;
+    case Replaced::kFailed:
+      return false;
+    case Replaced::kNotPossible:
+      break;
+  }
+  return RewriteInPlace(target, out, mode);
 }
 
 const std::string& HeightKey() { return QW_GBK("高度"); }

@@ -21,8 +21,10 @@ class SettingsFile {
   // Keys compare without regard to ASCII letter case.
   std::string ReadSetting(std::string_view key) const;
 
-  // Replaces or adds the key's value, creating the file and section when missing; every other line stays as it
-  // was. False when the file cannot be written.
+  // Replaces or adds the key's value, creating the file and section when missing; every other line stays as
+  // it was. The new content replaces the file through a temporary file beside it, keeping its mode and owner;
+  // where that file cannot be made or given the owner, and for a file with further hard links, the file is
+  // rewritten in place. False when the file cannot be written.
   bool WriteSetting(std::string_view key, std::string_view value);
 
  private:

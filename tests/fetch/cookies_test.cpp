@@ -68,5 +68,29 @@ TEST(MergeCookiesTest, ReceivedWinsDeletedVanishesDuplicatesDrop) {
   }
 }
 
+TEST(CookiesTest, RawUtf8ValuesKeepTheirSeparators) {
+  // 中 in UTF-8: an odd run of bytes of 0x80 and above, whose last byte read as GBK would take the ";" or "="
+  // after it for the second byte of a character.
+  const std::string zhong = "\xE4\xB8\xAD";
+  EXPECT_EQ(ExtractSetCookies("Set-Cookie: u=" + zhong + "; path=/\r\n"), "u=" + zhong);
+  EXPECT_EQ(CookieName(zhong + "=1"), zhong);
+  struct Case {
+    std::string jar;
+    std::string fresh;
+    std::string merged;
+  };
+  const Case cases[] = {
+      {"", "u=" + zhong + "; b=2", "u=" + zhong + "; b=2"},
+      {"b=1", "u=" + zhong + "; b=deleted", "u=" + zhong},
+      {"u=" + zhong + "; b=1", "b=2", "b=2; u=" + zhong},
+      {"u=" + zhong + "; u=" + zhong, "", "u=" + zhong},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.jar + " | " + c.fresh);
+    std::string jar = c.jar;
+    EXPECT_EQ(MergeCookies(jar, c.fresh), c.merged);
+  }
+}
+
 }  // namespace
 }  // namespace qw

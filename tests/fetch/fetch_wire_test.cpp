@@ -131,6 +131,20 @@ TEST(FetchWireTest, HeaderBlockCookiesAndErrorPages) {
   }
 }
 
+TEST(FetchWireTest, EverySetCookieLineCountsOnItsOwn) {
+  // A raw UTF-8 value (中) ends in an odd run of bytes of 0x80 and above, which read as GBK would pair its
+  // last byte with the CR after it.
+  const std::string lines = "Set-Cookie: u=\xE4\xB8\xAD\r\nSet-Cookie: b=2; path=/";
+  HttpTestServer server([&](const ReceivedRequest&) { return MakeResponse(200, "x", lines); });
+  std::string jar = "b=1; k=v";
+  FetchReply reply;
+  EXPECT_EQ(FetchPage(Request(server.Url("/"), &jar), &reply), "x");
+  EXPECT_EQ(reply.responseHeaders,
+            "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nConnection: close\r\n" + lines + "\r\n\r\n");
+  EXPECT_EQ(reply.returnedCookies, "u=\xE4\xB8\xAD; b=2; k=v");
+  EXPECT_EQ(jar, "u=\xE4\xB8\xAD; b=2; k=v");
+}
+
 TEST(FetchWireTest, MissingOrOversizedHeaderBlockGivesSpacesAndNoCookies) {
   HttpTestServer big([](const ReceivedRequest&) {
     return MakeResponse(200, "big", "Set-Cookie: z=9\r\nX-Pad: " + std::string(5000, 'p'));
@@ -141,7 +155,7 @@ TEST(FetchWireTest, MissingOrOversizedHeaderBlockGivesSpacesAndNoCookies) {
     deadPort = closed.Port();
   }
   const std::string urls[] = {big.Url("/"), "http://127.0.0.1:" + std::to_string(deadPort) + "/",
-                              "http://bad host/x", "http://127.0.0.1:0/"};
+                              "http://bad host/x", "http://127.0.0.1:65536/"};
   for (const std::string& url : urls) {
     SCOPED_TRACE(url);
     std::string jar = "k=v;j=w";
@@ -172,6 +186,21 @@ TEST(FetchWireTest, HeaderBlockOf4999BytesFitsAndOf5000DoesNot) {
     }
     EXPECT_EQ(reply.returnedCookies, size == 4999 ? "z=9" : "");
   }
+}
+
+TEST(FetchWireTest, ChunkedTrailersStayOutOfTheHeaderBlock) {
+  // Trailer lines come after the body: neither their cookies nor their length count.
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nSet-Cookie: a=1\r\n\r\n";
+  std::string trailers = "Set-Cookie: t=2\r\n";
+  while (trailers.size() < 5000) trailers += "X-Pad: " + std::string(100, 'p') + "\r\n";
+  HttpTestServer server(
+      [&](const ReceivedRequest&) { return head + "4\r\nbody\r\n0\r\n" + trailers + "\r\n"; });
+  std::string jar;
+  FetchReply reply;
+  EXPECT_EQ(FetchPage(Request(server.Url("/"), &jar), &reply), "body");
+  EXPECT_EQ(reply.responseHeaders, head);
+  EXPECT_EQ(reply.returnedCookies, "a=1");
+  EXPECT_EQ(jar, "a=1");
 }
 
 TEST(FetchWireTest, TransferEncodingDecodedContentEncodingNot) {
@@ -222,6 +251,51 @@ TEST(FetchWireTest, NoProxyFromTheEnvironmentButAPassedProxyIsUsed) {
                                           "Host: site.invalid:8080\r\nUser-Agent: "))
       << proxy.Requests()[0].raw;
   EXPECT_EQ(proxy.Requests()[0].raw.find("Proxy-Connection"), std::string::npos);
+}
+
+TEST(FetchWireTest, PortWithoutDigitsIsTheSchemesDefault) {
+  // A proxy shows where the fetch was headed: the absolute target, or what CONNECT names.
+  HttpTestServer proxy([](const ReceivedRequest& request) {
+    if (request.raw.starts_with("CONNECT")) return MakeResponse(403, "");
+    return MakeResponse(200, "via proxy");
+  });
+  const std::pair<std::string, std::string> cases[] = {
+      {"http://site.invalid:/a?b=1", "GET http://site.invalid/a?b=1 HTTP/1.1\r\nHost: site.invalid\r\n"},
+      {"site.invalid:x/a", "GET http://site.invalid/a HTTP/1.1\r\nHost: site.invalid\r\n"},
+      {"https://site.invalid:/a", "CONNECT site.invalid:443 HTTP/1.1\r\nHost: site.invalid:443\r\n"},
+      // Beyond the port range: refused without a request.
+      {"http://site.invalid:65536/a", ""},
+  };
+  std::size_t seen = 0;
+  for (const auto& [url, start] : cases) {
+    SCOPED_TRACE(url);
+    FetchRequest request = Request(url);
+    request.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+    const std::string body = FetchPage(request);
+    EXPECT_EQ(body, start.starts_with("GET") ? "via proxy" : "");
+    const std::vector<ReceivedRequest> requests = proxy.Requests();
+    if (start.empty()) {
+      EXPECT_EQ(requests.size(), seen);
+      continue;
+    }
+    ASSERT_EQ(requests.size(), ++seen);
+    EXPECT_TRUE(requests.back().raw.starts_with(start)) << requests.back().raw;
+  }
+}
+
+TEST(FetchWireTest, ProxysAnswerToConnectIsNotThePagesHeaderBlock) {
+  // The proxy agrees to tunnel and then hangs up, so no page response ever arrives.
+  HttpTestServer proxy([](const ReceivedRequest&) {
+    return std::string("HTTP/1.1 200 Connection established\r\nSet-Cookie: p=1\r\n\r\n");
+  });
+  FetchRequest request = Request("https://site.invalid/a");
+  request.proxy = "127.0.0.1:" + std::to_string(proxy.Port());
+  FetchReply reply;
+  EXPECT_EQ(FetchPage(request, &reply), "");
+  ASSERT_EQ(proxy.Requests().size(), 1u);
+  EXPECT_TRUE(proxy.Requests()[0].raw.starts_with("CONNECT site.invalid:443 HTTP/1.1\r\n"));
+  EXPECT_EQ(reply.responseHeaders, std::string(5000, ' '));
+  EXPECT_EQ(reply.returnedCookies, "");
 }
 
 TEST(FetchPageTextTest, DecodesByTheSchemeFlagAndEndsAtTheFirstNul) {

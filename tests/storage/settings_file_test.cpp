@@ -1,7 +1,9 @@
 #include "storage/settings_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -152,6 +154,51 @@ TEST_F(SettingsFileTest, WriteKeepsTheFilesModeAndLinks) {
   ASSERT_TRUE(linked.WriteSetting(WidthKey(), "3"));
   EXPECT_TRUE(std::filesystem::is_symlink(linked.Path()));
   EXPECT_EQ(settings_.ReadSetting(WidthKey()), "3");
+
+  // A hard link goes on naming the same file, which holds the new value.
+  SettingsFile hard(dir_ / "hard.ini");
+  std::filesystem::create_hard_link(settings_.Path(), hard.Path());
+  ASSERT_TRUE(settings_.WriteSetting(WidthKey(), "4"));
+  EXPECT_TRUE(std::filesystem::equivalent(settings_.Path(), hard.Path()));
+  EXPECT_EQ(hard.ReadSetting(WidthKey()), "4");
+  std::filesystem::remove(hard.Path());
+
+  // Only root can hand the file to another owner; the owner stays whoever writes it.
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(settings_.Path().c_str(), 4242, 4343), 0);
+    ASSERT_TRUE(settings_.WriteSetting(WidthKey(), "5"));
+    ASSERT_EQ(stat(settings_.Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 4242u);
+    EXPECT_EQ(info.st_gid, 4343u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(settings_.ReadSetting(WidthKey()), "5");
+  }
+}
+
+TEST_F(SettingsFileTest, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
+  // The temporary file's name, the file's own with a suffix, is too long for the directory to hold.
+  const long nameMax = pathconf(dir_.path().c_str(), _PC_NAME_MAX);
+  ASSERT_GT(nameMax, 8);
+  SettingsFile longName(dir_ / (std::string(static_cast<std::size_t>(nameMax) - 4, 'm') + ".ini"));
+  EXPECT_TRUE(longName.WriteSetting(height_, "1"));  // A missing file is created where it stands.
+  EXPECT_TRUE(longName.WriteSetting(height_, "2"));
+  EXPECT_EQ(longName.ReadSetting(height_), "2");
+  std::filesystem::remove(longName.Path());
+
+  // A directory the user may not write to, holding a file the user may write.
+  Put(section_ + "\r\n" + height_ + "=1\r\n");
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0555), 0);
+  // Root creates files in any directory, so there the case cannot be shown.
+  const int probe = creat((dir_ / "probe").c_str(), 0600);
+  if (probe >= 0) {
+    close(probe);
+    std::filesystem::remove(dir_ / "probe");
+  } else {
+    EXPECT_TRUE(settings_.WriteSetting(height_, "2"));
+    EXPECT_EQ(Content(), section_ + "\r\n" + height_ + "=2\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+  }
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
 }
 
 TEST_F(SettingsFileTest, DirectoryInPlaceOfTheFileReadsEmptyAndRefusesWrites) {

@@ -42,6 +42,8 @@ class CategoryTree final : public QTreeWidget {
   int ItemChecked(int index) const;
   // Every item's level, value and check state, in index order: what a monitoring worker's queue is built from.
   std::vector<TreeItem> Items() const;
+  // The item at index in display order, or nullptr.
+  QTreeWidgetItem* ItemAt(int index) const;
   // The selected item's index, or -1.
   int SelectedIndex() const;
   // Gives item index and every item under it the state.
@@ -74,7 +76,6 @@ class CategoryTree final : public QTreeWidget {
   // The tree half of a load; false when a load started meanwhile (from an event handled during this one)
   // has replaced the items.
   bool FillCategoryTree();
-  QTreeWidgetItem* ItemAt(int index) const;
   std::vector<QTreeWidgetItem*> Walk() const;
   void ShowMenu();
   void OpenSchemePage();

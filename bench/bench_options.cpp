@@ -44,22 +44,8 @@ namespace {
 constexpr int kSchemes = 2000;
 constexpr int kThreads = 5000;
 
-void Exec(const std::filesystem::path& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "bench_options: %s\n", error);
-    std::abort();
-  }
-  sqlite3_close(db);
-}
-
-void WaitUntilShown(QWidget& widget) {
-  while (widget.windowHandle() == nullptr || !widget.windowHandle()->isExposed()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-}
+using bench::ExecOrAbort;
+using bench::WaitUntilShown;
 
 // 2,000 fully filled schemes in 10 categories.
 const std::filesystem::path& SchemeDirectory() {
@@ -77,7 +63,7 @@ const std::filesystem::path& SchemeDirectory() {
           "'2','1','0','1'," +
           n + ",'0');";
     }
-    Exec(dir / "mavo.sdb", sql + "commit;");
+    ExecOrAbort(dir / "mavo.sdb", sql + "commit;");
     return true;
   }();
   (void)made;

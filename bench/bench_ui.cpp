@@ -5,9 +5,9 @@
 //                              categories) and shown until the screen has it; the page view is a bare widget
 //                              (the program's own is a helper process, started beside it)
 //   BM_BareQuery/view          the view's query alone on 1,000,000 articles
-//   BM_ListArticles/view       ListArticles from call to filled list: view 0 all, -999 favourites, 12 a scheme
-//   BM_ListArticlesNoIndex     the same on a copy of the database without the starter database's indexes
-//   BM_StatusAppend/lines      one line appended to a status box that already holds `lines` lines
+//   BM_ListArticles/view       ListArticles from call to filled list: view 0 all, -999 favourites, 12 a
+//   scheme BM_ListArticlesNoIndex     the same on a copy of the database without the starter database's
+//   indexes BM_StatusAppend/lines      one line appended to a status box that already holds `lines` lines
 // Goals: BM_StartUp at most 1 s; BM_ListArticles at most 20 ms for each view.
 
 #include <benchmark/benchmark.h>
@@ -20,7 +20,6 @@
 #include <memory>
 #include <string>
 
-#include "window_bench.h"
 #include "storage/database.h"
 #include "storage/storage.h"
 #include "support/starter_schema.h"
@@ -30,33 +29,21 @@
 #include "ui/main/category_tree.h"
 #include "ui/main/main_window.h"
 #include "ui/main/status_box.h"
+#include "window_bench.h"
 
 namespace qw {
 namespace {
 
-void Exec(const std::filesystem::path& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "bench_ui: %s\n", error);
-    std::abort();
-  }
-  sqlite3_close(db);
-}
-
-void WaitUntilShown(QWidget& widget) {
-  while (widget.windowHandle() == nullptr || !widget.windowHandle()->isExposed()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-}
+using bench::ExecOrAbort;
+using bench::WaitUntilShown;
 
 // 200 schemes in 10 categories.
 const std::filesystem::path& BoardDirectory() {
   static test::TempDir dir;
   static const bool made = [] {
     std::string categories;
-    for (int c = 1; c <= 10; ++c) categories.append("<").append(Utf8ToGbk("分类")).append(std::to_string(c)).append(">");
+    for (int c = 1; c <= 10; ++c)
+      categories.append("<").append(Utf8ToGbk("分类")).append(std::to_string(c)).append(">");
     std::ofstream(dir / "mavonet.ini", std::ios::binary)
         << Utf8ToGbk("[配置]\r\n高度=720\r\n宽度=1000\r\n") << Utf8ToGbk("类别=") << categories << "\r\n";
     std::string sql = test::StarterSchema() + "begin;";
@@ -65,7 +52,7 @@ const std::filesystem::path& BoardDirectory() {
              std::to_string((id - 1) % 10 + 1) + ", '" + Utf8ToGbk("论坛版块") + std::to_string(id) +
              "', 'http://bbs.example/forum-" + std::to_string(id) + "-1.html', '1', '0');";
     }
-    Exec(dir / "mavo.sdb", sql + "commit;");
+    ExecOrAbort(dir / "mavo.sdb", sql + "commit;");
     return true;
   }();
   (void)made;
@@ -82,9 +69,9 @@ const std::filesystem::path& ArticleDirectory(bool indexes) {
         "insert into info(id, planname, planid, title, url, other, addtime, issoucang) "
         "select i, 'site' || (i % 200 + 1), i % 200 + 1, 'title of article number ' || i, "
         "'http://bbs.example/thread-' || i || '-1-1.html', '', '2016-10-21 9:5 7', i % 1000 = 0 from n;";
-    Exec(withIndexes / "mavo.sdb", test::StarterSchema() + fill);
+    ExecOrAbort(withIndexes / "mavo.sdb", test::StarterSchema() + fill);
     std::filesystem::copy_file(withIndexes / "mavo.sdb", withoutIndexes / "mavo.sdb");
-    Exec(withoutIndexes / "mavo.sdb", "drop index info_planid; drop index info_issoucang;");
+    ExecOrAbort(withoutIndexes / "mavo.sdb", "drop index info_planid; drop index info_issoucang;");
     return true;
   }();
   (void)made;
@@ -157,7 +144,8 @@ void BM_StatusAppend(benchmark::State& state) {
   box.resize(730, 30);
   box.show();
   WaitUntilShown(box);
-  const std::string line = Utf8ToGbk("\r\ninsert into info(planname,planid,title) values('论坛',12,'一篇新帖子的标题')SQL成功！");
+  const std::string line =
+      Utf8ToGbk("\r\ninsert into info(planname,planid,title) values('论坛',12,'一篇新帖子的标题')SQL成功！");
   for (int i = 0; i < state.range(0); ++i) box.AppendStatusLine(line);
   QCoreApplication::processEvents();
   for (auto _ : state) {

@@ -1,12 +1,15 @@
 // A day of monitoring compressed: 1,000 cycles over 20 boards whose pages gain articles at random, with
 // one-off passes now and then, some overlapping the monitoring run on the same schemes.
 //
-//   soak_monitor            the soak; prints the resident memory at cycles 100 and 1,000 and checks that every
+//   soak_monitor            the soak; prints the resident memory at cycles 100 and 1,000 and checks that
+//   every
 //                           article that appeared is stored exactly once and that no cycle stalled
 //   soak_monitor --cycles N the same with N cycles
-//   soak_monitor --idle S   monitoring waiting between cycles for S seconds (default 60), the window shown and
-//                           in the tray: prints the CPU seconds the process used meanwhile, beside those of the
-//                           local test server alone (which polls for connections and is part of the figure)
+//   soak_monitor --idle S   monitoring waiting between cycles for S seconds (default 60), the window shown
+//   and
+//                           in the tray: prints the CPU seconds the process used meanwhile, beside those of
+//                           the local test server alone (which polls for connections and is part of the
+//                           figure)
 // Runs the real window on Qt's offscreen platform, with a 5 ms interval and no pause after stored articles.
 
 #include <sqlite3.h>
@@ -31,7 +34,6 @@
 #include "monitor/monitor_worker.h"
 #include "storage/database.h"
 #include "storage/storage.h"
-#include "window_bench.h"
 #include "support/board_server.h"
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
@@ -39,6 +41,7 @@
 #include "ui/main/category_tree.h"
 #include "ui/main/main_window.h"
 #include "ui/main/monitor_controller.h"
+#include "window_bench.h"
 
 namespace qw {
 namespace {
@@ -66,7 +69,8 @@ long ResidentKiB() {
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Runs the event loop, as the program's own would, until done() holds (tested every 5 ms) or the time is up.
@@ -93,7 +97,8 @@ struct Soak {
     std::ofstream(dir / "mavonet.ini", std::ios::binary) << Utf8ToGbk("[配置]\r\n类别=<论坛>\r\n");
     std::string sql = test::StarterSchema();
     for (int b = 1; b <= kBoards; ++b) {
-      sql += boards.SchemeInsert(b, 1, std::string("board").append(std::to_string(b)), b, kRisingId, b <= kTicked);
+      sql += boards.SchemeInsert(b, 1, std::string("board").append(std::to_string(b)), b, kRisingId,
+                                 b <= kTicked);
       lastId[b] = 0;
     }
     Connection setup;
@@ -127,9 +132,7 @@ struct Soak {
   // Monitoring cycles so far: board 1 is asked once a cycle, and once by each pass over all schemes.
   int Cycles() const { return boards.Requests(1) - passesOverAll; }
 
-  void Click(const char* name) {
-    window->findChild<QAbstractButton*>(QString::fromUtf8(name))->click();
-  }
+  void Click(const char* name) { window->findChild<QAbstractButton*>(QString::fromUtf8(name))->click(); }
 
   test::TempDir dir;
   test::BoardServer boards;
@@ -208,7 +211,8 @@ int RunSoak() {
     for (int id = 1; id <= last; ++id) titles.insert(Title(board, id));
     published += last;
     std::map<std::string, int> stored;
-    for (const auto& row : Query(check, "select title from info where planid=" + std::to_string(board)).rows) {
+    for (const auto& row :
+         Query(check, "select title from info where planid=" + std::to_string(board)).rows) {
       ++stored[row[0]];
     }
     for (const std::string& title : titles) {
@@ -220,8 +224,9 @@ int RunSoak() {
       if (!titles.contains(title)) ++unknown;
     }
   }
-  std::printf("cycles %d in %.1f s, articles published %d, missing %d, stored twice %d, unknown %d, stalls %d\n",
-              soak.Cycles(), seconds, published, missing, twice, unknown, stalls);
+  std::printf(
+      "cycles %d in %.1f s, articles published %d, missing %d, stored twice %d, unknown %d, stalls %d\n",
+      soak.Cycles(), seconds, published, missing, twice, unknown, stalls);
   std::printf("resident memory: cycle 100 %ld KiB, cycle %d %ld KiB, growth %+ld KiB (goal within 2048)\n",
               residentAt100, kCycles, residentAt1000, residentAt1000 - residentAt100);
   const bool ok = missing == 0 && twice == 0 && unknown == 0 && stalls == 0 &&
@@ -235,8 +240,8 @@ void ServerAloneBaseline(int seconds) {
   test::BoardServer server;
   const double before = CpuSeconds();
   Idle(seconds * 1000);
-  std::printf("CPU seconds of the local test server alone over %d s (part of the figures below): %.3f\n", seconds,
-              CpuSeconds() - before);
+  std::printf("CPU seconds of the local test server alone over %d s (part of the figures below): %.3f\n",
+              seconds, CpuSeconds() - before);
 }
 
 int RunIdle(int seconds, bool shown) {

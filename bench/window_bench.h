@@ -2,12 +2,17 @@
 // What the window's benchmarks share: the program's windows on Qt's offscreen platform, and a mini-homepage
 // view that is a plain widget, so that they measure the program, not a web page.
 
+#include <sqlite3.h>
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QUrl>
 #include <QWidget>
+#include <QWindow>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "ui/main/homepage_view.h"
 #include "ui/main/message_boxes.h"
@@ -15,6 +20,26 @@
 #include "ui/main/qt_message_pump.h"
 
 namespace qw::bench {
+
+// Runs statements on a database file, creating it; a benchmark without its data makes no sense, so a failure
+// ends the program.
+inline void ExecOrAbort(const std::filesystem::path& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  char* error = nullptr;
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    std::fprintf(stderr, "benchmark data: %s\n", error);
+    std::abort();
+  }
+  sqlite3_close(db);
+}
+
+// Processes events until the screen has the widget.
+inline void WaitUntilShown(QWidget& widget) {
+  while (widget.windowHandle() == nullptr || !widget.windowHandle()->isExposed()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+}
 
 class BareHomepageView final : public ui::HomepageView {
  public:
@@ -39,8 +64,7 @@ inline ui::HomepageViewFactory BareHomepageViews() {
 class WindowBenchApplication {
  public:
   // The platform is chosen before the application exists, hence the comma.
-  WindowBenchApplication(int& argc, char** argv)
-      : application_((SetPlatform(), argc), argv) {
+  WindowBenchApplication(int& argc, char** argv) : application_((SetPlatform(), argc), argv) {
     // The offscreen platform has no tray; Qt's tray icon says so on every window.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
     ui::ApplyProgramLook(application_);

@@ -45,36 +45,23 @@ std::string SchemeInsertStatement(const SchemeFields& f) {
 }
 
 std::string SchemeUpdateStatement(const SchemeFields& f, std::string_view id) {
-  std::string s = "update rule set code='";
-  s += SqlQuoted(f.code);
-  s += "',url='";
-  s += SqlQuoted(f.url);
-  s += "',before='";
-  s += SqlQuoted(f.before);
-  s += "',after='";
-  s += SqlQuoted(f.after);
-  s += "',regular='";
-  s += SqlQuoted(f.regular);
-  s += "',buquan='";
-  s += SqlQuoted(f.buquan);
-  s += "',cookie='";
-  s += SqlQuoted(f.cookie);
-  s += "',tindex=";
-  s += SqlBareValue(f.tindex);
-  s += ",uindex=";
-  s += SqlBareValue(f.uindex);
-  s += ",oindex=";
-  s += SqlBareValue(f.oindex);
-  s += ",ua='";
-  s += SqlQuoted(f.ua);
-  s += "',class=";
-  s += std::to_string(f.classNumber);
-  s += ",name='";
-  s += SqlQuoted(f.name);
-  s += "',type='";
-  s += SqlQuoted(f.type);
-  s += "' where id=";
-  s += SqlBareValue(id);
+  // Column by column: its name, and the value quoted or standing bare.
+  struct Assignment {
+    const char* column;
+    std::string value;
+  };
+  const Assignment quoted[] = {{"code", f.code},    {"url", f.url},         {"before", f.before},
+                               {"after", f.after},  {"regular", f.regular}, {"buquan", f.buquan},
+                               {"cookie", f.cookie}};
+  const Assignment bare[] = {{"tindex", SqlBareValue(f.tindex)},
+                             {"uindex", SqlBareValue(f.uindex)},
+                             {"oindex", SqlBareValue(f.oindex)}};
+  std::string s = "update rule set ";
+  for (const Assignment& a : quoted) s.append(a.column).append("='").append(SqlQuoted(a.value)).append("',");
+  for (const Assignment& a : bare) s.append(a.column).append("=").append(a.value).append(",");
+  s.append("ua='").append(SqlQuoted(f.ua)).append("',class=").append(std::to_string(f.classNumber));
+  s.append(",name='").append(SqlQuoted(f.name)).append("',type='").append(SqlQuoted(f.type));
+  s.append("' where id=").append(SqlBareValue(id));
   return s;
 }
 

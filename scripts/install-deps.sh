@@ -9,6 +9,8 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl libsqlite3-dev libboost-regex-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev xvfb xauth
+  # the install test checks the desktop entry with desktop-file-validate
+  desktop-file-utils
   # every caption of the window is Chinese: a font with its glyphs
   fonts-wqy-microhei
 )

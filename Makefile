@@ -6,6 +6,10 @@
 #   make soak             1,000 monitoring cycles over changing boards, then the CPU of a 60 s wait
 #   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format           clang-format every source file
+#   make install          build, then install into PREFIX (default ~/.local): the program in
+#                         PREFIX/lib/quillwatch/ with a starter mavo.sdb unless one is there, a link in
+#                         PREFIX/bin/, the desktop entry and the icon
+#   make uninstall        remove what make install put in PREFIX, but never mavo.sdb or mavonet.ini
 
 ifeq ($(SANITIZE),1)
 BUILD ?= build-asan
@@ -15,9 +19,10 @@ BUILD ?= build
 CMAKE_FLAGS += -DCMAKE_BUILD_TYPE=RelWithDebInfo
 endif
 FUZZ_SECONDS ?= 60
+PREFIX ?= $(HOME)/.local
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run bench soak fuzz format clean
+.PHONY: deps build test run install uninstall bench soak fuzz format clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -32,6 +37,12 @@ test: build
 run: build
 	@$(BUILD)/tools/qw-initdb src/storage/schema.sql $(BUILD)/bin/mavo.sdb
 	$(BUILD)/bin/quillwatch
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	@cmake -DPREFIX="$(PREFIX)" -P cmake/Uninstall.cmake
 
 bench: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQW_BENCH=ON -DQW_TESTS=OFF >/dev/null

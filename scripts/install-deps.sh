@@ -11,6 +11,8 @@ packages=(
   clang libclang-rt-14-dev xvfb xauth
   # the end-to-end run: a system tray for the virtual display, and X input
   trayer xdotool
+  # the install test checks the desktop entry with desktop-file-validate
+  desktop-file-utils
   # every caption of the window is Chinese: a font with its glyphs
   fonts-wqy-microhei
 )

@@ -1,5 +1,5 @@
 // Lays the starter database: qw-initdb SCHEMA.sql TARGET.sdb
-// Creates TARGET from the schema when no file is there; an existing file is never touched.
+// Creates TARGET from the schema when nothing is there; an existing file or link is never touched.
 
 #include <sqlite3.h>
 
@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path target = argv[2];
   std::error_code ec;
-  if (std::filesystem::exists(target, ec)) return 0;
+  // A symbolic link counts as a database even when what it names is missing (a drive not mounted, say):
+  // replacing it would cut the user's link.
+  if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return 0;
 
   std::ifstream schemaFile(argv[1], std::ios::binary);
   if (!schemaFile) {

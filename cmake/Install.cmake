@@ -1,0 +1,31 @@
+# `make install`: the program and its helper in a directory of their own, a link in bin/, the desktop entry,
+# the icon and a starter database that is laid only where none exists.
+include(${CMAKE_CURRENT_LIST_DIR}/InstallLayout.cmake)
+
+# Without a prefix of its own, cmake --install follows `make install`: into the user's own ~/.local.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND DEFINED ENV{HOME})
+  set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Install prefix" FORCE)
+endif()
+
+install(TARGETS quillwatch quillwatch-homepage RUNTIME DESTINATION ${QW_PROGRAM_DIR})
+
+# The link is relative, so a tree staged under DESTDIR still points at its own program. The program finds its
+# directory through the link, as it resolves its own path.
+set(qw_link ${PROJECT_BINARY_DIR}/install-tree/bin/quillwatch)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/install-tree/bin)
+file(CREATE_LINK ../${QW_PROGRAM_DIR}/quillwatch ${qw_link} SYMBOLIC)
+install(FILES ${qw_link} DESTINATION bin)
+
+install(FILES ${PROJECT_BINARY_DIR}/icons/quillwatch-48.png DESTINATION share/icons/hicolor/48x48/apps
+  RENAME quillwatch.png)
+install(FILES ${PROJECT_BINARY_DIR}/icons/quillwatch-256.png DESTINATION share/icons/hicolor/256x256/apps
+  RENAME quillwatch.png)
+
+# The desktop entry and the starter database depend on the prefix, known only at install time.
+install(CODE "
+  set(QW_DESKTOP_TEMPLATE \"${PROJECT_SOURCE_DIR}/assets/quillwatch.desktop.in\")
+  set(QW_STAGING_DIR \"${PROJECT_BINARY_DIR}/install-tree\")
+  set(QW_INITDB \"$<TARGET_FILE:qw-initdb>\")
+  set(QW_SCHEMA \"${PROJECT_SOURCE_DIR}/src/storage/schema.sql\")
+  include(\"${CMAKE_CURRENT_LIST_DIR}/InstallSteps.cmake\")
+")

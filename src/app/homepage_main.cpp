@@ -75,7 +75,10 @@ int main(int argc, char** argv) {
     char bytes[256];
     const ssize_t n = ::read(STDIN_FILENO, bytes, sizeof bytes);
     if (n <= 0) {
-      QCoreApplication::quit();
+      // The program has gone, closed the page or died. exit, not quit: quit asks the windows first, and a
+      // page that refuses would leave this helper spinning on the ended input.
+      input.setEnabled(false);
+      QCoreApplication::exit(0);
       return;
     }
     pending.append(bytes, static_cast<std::size_t>(n));

@@ -10,6 +10,7 @@
 #                         PREFIX/lib/quillwatch/ with a starter mavo.sdb unless one is there, a link in
 #                         PREFIX/bin/, the desktop entry and the icon
 #   make uninstall        remove what make install put in PREFIX, but never mavo.sdb or mavonet.ini
+#   make screenshot       run the end-to-end test and copy its main-window screenshot to docs/
 
 ifeq ($(SANITIZE),1)
 BUILD ?= build-asan
@@ -22,7 +23,7 @@ FUZZ_SECONDS ?= 60
 PREFIX ?= $(HOME)/.local
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run install uninstall bench soak fuzz format clean
+.PHONY: deps build test run install uninstall bench soak fuzz format clean screenshot
 
 deps:
 	@bash scripts/install-deps.sh
@@ -67,6 +68,10 @@ fuzz: deps
 	    tail -n 40 build-fuzz/$$name.log; exit 1; fi; \
 	  grep -E '^(Done|#[0-9]+.*DONE)' build-fuzz/$$name.log; \
 	done
+
+screenshot: build
+	cd $(BUILD) && ctest -R '^e2e$$' --output-on-failure
+	cp $(BUILD)/e2e/main-window.png docs/main-window.png
 
 format:
 	@find src tests bench fuzz tools \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format -i

@@ -116,6 +116,18 @@ Usage UsageOf(qint64 pid) {
   return usage;
 }
 
+// How many homepage helpers started from the program directory are running.
+int HelpersRunningIn(const fs::path& dir) {
+  const std::string helper = (dir / "quillwatch-homepage").string();
+  int running = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::ifstream cmdline(entry.path() / "cmdline");
+    std::string first;
+    if (std::getline(cmdline, first, '\0') && first == helper) ++running;
+  }
+  return running;
+}
+
 // The program as installed in a directory of its own: both executables and a starter database.
 class Program {
  public:
@@ -199,11 +211,28 @@ class EndToEndTest : public ::testing::Test {
   QPoint AtMain(const char* name) const { return main_.topLeft() + probe_->Main(name); }
   QPoint AtOptions(const char* name) const { return options_.topLeft() + probe_->Options(name); }
 
+  // The tray: trayer's panel at the top right of the screen.
   QRect TrayArea() const {
-    const QStringList trayers = FindWindows(QStringLiteral("^panel$"));
-    return trayers.isEmpty() ? QRect() : WindowGeometry(trayers.first()).value_or(QRect());
+    QRect area;
+    for (const QString& panel : FindWindows(QStringLiteral("^panel$"))) {
+      const QRect r = WindowGeometry(panel).value_or(QRect());
+      if (r.width() > 0 && (area.isNull() || r.right() > area.right())) area = r;
+    }
+    return area;
   }
-  QPoint TrayIcon() const { return TrayArea().center(); }
+  // The program's icon in it, found by its colours (it may not be alone there for a moment).
+  QPoint TrayIcon() const {
+    const QRect area = TrayArea();
+    const QImage tray = GrabArea(area);
+    QRect icon;
+    for (int y = 0; y < tray.height(); ++y) {
+      for (int x = 0; x < tray.width(); ++x) {
+        const QColor c = tray.pixelColor(x, y);
+        if (c.blue() > c.red() + 80 || c.red() > c.blue() + 80) icon |= QRect(x, y, 1, 1);
+      }
+    }
+    return area.topLeft() + (icon.isNull() ? QRect(QPoint(), area.size()).center() : icon.center());
+  }
 
   // Opens a menu with a right click and picks an entry by keyboard.
   void MenuPick(QPoint at, const QString& keys) {
@@ -395,6 +424,7 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
   const QImage acknowledgedTray = GrabArea(TrayArea());
   Save(alertTray, "tray-alert.png");
   EXPECT_FALSE(ShowsAlert(acknowledgedTray)) << "the alert was not acknowledged";
+  if (ShowsAlert(acknowledgedTray)) Save(GrabScreen(), "failed-acknowledgement.png");
   Save(GrabArea(main_), "main-window.png");
   person_.Click(AtMain("状态框"));
   const QString cycle2 = person_.CopyFocusedText();
@@ -496,6 +526,9 @@ TEST_F(EndToEndTest, KilledInTheMiddleOfAPassComesBackWhole) {
   // Killed while the first pass stores the board's threads, 400 ms apart.
   ASSERT_TRUE(WaitFor([&] { return Count(Db(), "select count(*) from info") >= 2; }, 30s, 20ms));
   program_->KillHard();
+  // The mini homepage's helper ends with the program that started it.
+  EXPECT_TRUE(WaitFor([&] { return HelpersRunningIn(dir_.path()) == 0; }, 10s))
+      << "the homepage helper outlived the program";
   const int storedBeforeKill = Count(Db(), "select count(*) from info");
   EXPECT_LT(storedBeforeKill, 6) << "the pass had ended before the kill";
   EXPECT_EQ(Rows(Db(), "pragma integrity_check"), (std::vector<std::vector<std::string>>{{"ok"}}));

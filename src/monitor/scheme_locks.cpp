@@ -10,14 +10,22 @@ bool SchemeLocks::Acquire(int id, std::stop_token stop, std::optional<Hold>& hol
   std::unique_lock lock(mutex_);
   if (!released_.wait(lock, stop, [&] { return !busy_.contains(id); })) return false;
   busy_.insert(id);
-  hold.emplace(Hold(this, id));
+  hold.emplace(Hold(this, id, ended_[id]));
   return true;
+}
+
+std::optional<std::uint64_t> SchemeLocks::EndedPassesIfFree(int id) {
+  std::lock_guard lock(mutex_);
+  if (busy_.contains(id)) return std::nullopt;
+  const auto found = ended_.find(id);
+  return found == ended_.end() ? 0 : found->second;
 }
 
 void SchemeLocks::Release(int id) {
   {
     std::lock_guard lock(mutex_);
     busy_.erase(id);
+    ++ended_[id];
   }
   released_.notify_all();
 }

@@ -106,9 +106,10 @@ void FetchAhead::Work() {
     Entry* entry = nullptr;
     if (!changed_.wait(lock, abort, [&] { return (entry = Next()) != nullptr; })) return;
     if (!entry->atTurn) {
-      // While another pass holds the scheme, its page would be judged on a marker that pass has not left
-      // yet: it is asked for at the scheme's turn instead.
-      const std::optional<std::uint64_t> ended = locks_.EndedPassesIfFree(entry->id);
+      // While another pass holds the scheme, the page would be judged on a marker that pass has not left yet,
+      // and asked with a cookie it is about to replace: it is asked for at the scheme's turn instead. This
+      // pass's own hold is that turn.
+      const std::optional<std::uint64_t> ended = locks_.EndedPassesUnlessHeldByOther(entry->id, this);
       if (!ended) {
         entry->state = State::kReady;
         changed_.notify_all();

@@ -37,7 +37,9 @@ inline constexpr std::size_t kFetchAheadWindow = 32;
 
 class FetchAhead {
  public:
-  // Starts fetching at once. queue must outlive this object. A stop aborts the transfers in flight.
+  // Starts fetching at once. The pass holds each scheme for this object as its owner (SchemeLocks), so that
+  // its own holds are told from those of other passes. queue must outlive this object. A stop aborts the
+  // transfers in flight.
   FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks, const FetchLimits& limits,
              std::stop_token stop);
   // Aborts the transfers still in flight and ends the fetch threads.
@@ -48,7 +50,7 @@ class FetchAhead {
   // The page of queue entry index at its turn, entries taken in queue order. The caller holds the scheme
   // (its hold counted endedPassesBefore) and passes the request values the cache holds for it now. The page
   // fetched ahead is handed over when it was asked with those values and no other pass over the scheme ran
-  // since; otherwise it is asked for again now, first in line. Nothing once stopped.
+  // since; otherwise it is asked for again now, taking the next free transfer. Nothing once stopped.
   std::optional<FetchedPage> Take(std::size_t index, const PageRequest& request,
                                   std::uint64_t endedPassesBefore);
   // Moves past queue entry index, whose scheme the cache does not hold.

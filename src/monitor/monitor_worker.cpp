@@ -33,7 +33,7 @@ bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, Collec
     const int id = queue[index];
     // Another worker collecting this scheme finishes first; this pass then starts from its marker.
     std::optional<SchemeLocks::Hold> hold;
-    if (stop.stop_requested() || !context.locks.Acquire(id, stop, hold)) return false;
+    if (stop.stop_requested() || !context.locks.Acquire(id, stop, hold, &ahead)) return false;
     // The row as the cache holds it at this turn is what the serial form would read and fetch with now.
     const std::optional<SchemeRow> row = context.cache.Row(id);
     if (!row) {

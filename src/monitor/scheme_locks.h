@@ -7,7 +7,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <stop_token>
 
 namespace qw {
@@ -36,20 +35,22 @@ class SchemeLocks {
     std::uint64_t endedPassesBefore_;
   };
 
-  // Waits until no other pass holds scheme id, then holds it. False when stop was requested first.
-  bool Acquire(int id, std::stop_token stop, std::optional<Hold>& hold);
+  // Waits until no other pass holds scheme id, then holds it for owner (whatever identifies the pass over the
+  // queue; only compared). False when stop was requested first.
+  bool Acquire(int id, std::stop_token stop, std::optional<Hold>& hold, const void* owner = nullptr);
 
-  // How many passes over scheme id have ended; nothing while a pass holds it. A page requested when this
-  // gave n is what a pass would fetch at its own turn as long as its hold finds n passes ended before it:
-  // no other pass over the scheme ran in between.
-  std::optional<std::uint64_t> EndedPassesIfFree(int id);
+  // How many passes over scheme id have ended; nothing while it is held for an owner other than owner. A page
+  // requested when this gave n is what owner's pass would fetch at its turn as long as its hold finds n
+  // passes ended before it: no other pass over the scheme ran in between.
+  std::optional<std::uint64_t> EndedPassesUnlessHeldByOther(int id, const void* owner);
 
  private:
   void Release(int id);
 
   std::mutex mutex_;
   std::condition_variable_any released_;
-  std::set<int> busy_;
+  // The schemes held, with the owner of each hold.
+  std::map<int, const void*> busy_;
   std::map<int, std::uint64_t> ended_;
 };
 

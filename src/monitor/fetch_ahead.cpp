@@ -42,14 +42,15 @@ std::optional<FetchedPage> FetchAhead::Take(std::size_t index, const PageRequest
         (entry.atTurn || (entry.request == request && entry.endedPasses == endedPassesBefore))) {
       break;
     }
+    Drop(entry);
     entry.request = request;
     entry.host = UrlHost(request.url);
     entry.atTurn = true;
-    entry.page.reset();
     entry.state = State::kWaiting;
     changed_.notify_all();
   }
   std::optional<FetchedPage> page = std::move(entry.page);
+  Drop(entry);
   Advance();
   return page;
 }
@@ -58,7 +59,15 @@ void FetchAhead::Skip(std::size_t index) {
   std::unique_lock lock(mutex_);
   assert(index == head_ && !window_.empty());
   (void)index;
-  if (WaitReady(lock, window_.front())) Advance();
+  if (!WaitReady(lock, window_.front())) return;
+  Drop(window_.front());
+  Advance();
+}
+
+// With mutex_ held: the entry's page, if any, no longer counts as held.
+void FetchAhead::Drop(Entry& entry) {
+  if (entry.page) heldBytes_ -= entry.page->text.size();
+  entry.page.reset();
 }
 
 // With mutex_ held.
@@ -84,11 +93,13 @@ void FetchAhead::Advance() {
   changed_.notify_all();
 }
 
-// With mutex_ held: the first waiting entry in queue order whose host has room, when the pool has room.
+// With mutex_ held: the first waiting entry in queue order whose host has room, when the pool has room and,
+// for a later turn than the next, the held pages leave room.
 FetchAhead::Entry* FetchAhead::Next() {
   if (inFlight_ >= kTransfersInFlight) return nullptr;
   for (Entry& entry : window_) {
     if (entry.state != State::kWaiting) continue;
+    if (entry.index != head_ && heldBytes_ >= kFetchAheadBytes) return nullptr;
     const auto found = perHost_.find(entry.host);
     if (found == perHost_.end() || found->second < kTransfersPerHost) return &entry;
   }
@@ -134,6 +145,7 @@ void FetchAhead::Work() {
     if (--perHost_[host] == 0) perHost_.erase(host);
     // Still in the window: Take and Skip wait for the entry to be ready before it leaves.
     Entry& done = window_[index - head_];
+    heldBytes_ += page.text.size();
     done.page = std::move(page);
     done.state = State::kReady;
     changed_.notify_all();

@@ -31,9 +31,13 @@ class SchemeLocks;
 // Transfers in flight at once: over all sites, and per host name of the scheme's address.
 inline constexpr int kTransfersInFlight = 16;
 inline constexpr int kTransfersPerHost = 4;
-// Queue entries, from the next one to be judged on, whose pages may be in flight or held. It bounds the pages
-// in memory whatever the length of the queue.
-inline constexpr std::size_t kFetchAheadWindow = 32;
+// Queue entries, from the next one to be judged on, whose pages may be in flight or held: it bounds the pages
+// in memory whatever the length of the queue. Wide enough to keep 16 transfers going over a queue that takes
+// one site's boards one after the other.
+inline constexpr std::size_t kFetchAheadWindow = 64;
+// Once the pages held for later turns reach this size, only the page of the next turn is asked for, so large
+// pages do not fill the memory either.
+inline constexpr std::size_t kFetchAheadBytes = 32u << 20;
 
 class FetchAhead {
  public:
@@ -75,6 +79,7 @@ class FetchAhead {
 
   void Admit();
   void Advance();
+  void Drop(Entry& entry);
   Entry* Next();
   void Work();
   bool WaitReady(std::unique_lock<std::mutex>& lock, Entry& entry);
@@ -92,6 +97,8 @@ class FetchAhead {
   std::deque<Entry> window_;
   std::size_t head_ = 0;
   int inFlight_ = 0;
+  // The text bytes of the pages held in the window.
+  std::size_t heldBytes_ = 0;
   std::map<std::string, int> perHost_;
   std::vector<std::thread> threads_;
 };

@@ -263,5 +263,40 @@ TEST(ConcurrentPassTest, AtMostSixteenTransfersAreInFlightAndFourPerHost) {
   EXPECT_NE(program.memory.Text().find(QW_GBK("\r\n任务148已结束")), std::string::npos);
 }
 
+TEST(ConcurrentPassTest, PagesHeldForLaterTurnsStayWithinTheirByteBudget) {
+  // 4 MiB pages; another pass holds the first scheme, so the pages fetched ahead wait for their turns.
+  constexpr std::size_t kPageBytes = 4u << 20;
+  static const std::string response = test::MakeResponse(200, std::string(kPageBytes, 'x'));
+  std::atomic<int> requests{0};
+  test::HttpTestServer server([&](const test::ReceivedRequest&, test::ResponseStream& stream) {
+    ++requests;
+    (void)stream.Send(response);
+  });
+  server.KeepRequests(false);
+  test::BoardServer names;
+  std::string schemes;
+  std::vector<int> queue;
+  for (int id = 60; id < 80; ++id) {
+    schemes += names.SchemeInsert(id, 1, "S", id, kNewestOnTop, true) + "update rule set url='" +
+               server.Url("/board.html") + "' where id=" + std::to_string(id) + ";";
+    queue.push_back(id);
+  }
+  Program program(schemes);
+  std::optional<SchemeLocks::Hold> held;
+  ASSERT_TRUE(program.locks.Acquire(60, {}, held));
+  std::thread worker([&] { program.RunConcurrently(queue); });
+
+  // Up to the budget, plus the transfers already under way when it was reached.
+  const int budget = static_cast<int>(kFetchAheadBytes / kPageBytes);
+  EXPECT_TRUE(Eventually([&] { return requests >= budget; }));
+  std::this_thread::sleep_for(milliseconds(200));
+  EXPECT_LE(requests, budget + kTransfersPerHost - 1);
+
+  held.reset();
+  worker.join();
+  EXPECT_EQ(requests, static_cast<int>(queue.size()));
+  EXPECT_NE(program.memory.Text().find(QW_GBK("\r\n任务79已结束")), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qw

@@ -174,10 +174,13 @@ TEST_F(MonitorWorkerTest, AStopWhileWaitingForABusySchemeEndsTheWorker) {
 }
 
 TEST_F(MonitorWorkerTest, PagesAreFetchedAheadWithinTheWindowButNotWhileAnotherPassHoldsTheScheme) {
-  // Schemes 100 to 139 watch boards 100 to 139; another pass holds scheme 100, the first in the queue.
+  // Schemes 100 onwards watch boards of the same numbers, eight more than the window holds; another pass
+  // holds scheme 100, the first in the queue.
+  const int end = 100 + static_cast<int>(kFetchAheadWindow) + 8;
+  const int windowEnd = 100 + static_cast<int>(kFetchAheadWindow);
   std::string sql;
   std::vector<int> queue;
-  for (int id = 100; id < 140; ++id) {
+  for (int id = 100; id < end; ++id) {
     sql += boards_.SchemeInsert(id, 1, "S", id, 0, true);
     queue.push_back(id);
   }
@@ -193,18 +196,18 @@ TEST_F(MonitorWorkerTest, PagesAreFetchedAheadWithinTheWindowButNotWhileAnotherP
     for (int board = from; board < to; ++board) sum += boards_.Requests(board);
     return sum;
   };
-  const int windowEnd = 100 + static_cast<int>(kFetchAheadWindow);
   EXPECT_TRUE(Eventually([&] { return requested(101, windowEnd) == windowEnd - 101; }));
   std::this_thread::sleep_for(milliseconds(100));
-  EXPECT_EQ(requested(100, 140), windowEnd - 101);
+  EXPECT_EQ(requested(100, end), windowEnd - 101);
   EXPECT_EQ(boards_.Requests(100), 0);
   EXPECT_TRUE(memory_.Text().empty());
 
   // Once the other pass ends, the held scheme's page is fetched at its turn; every page is fetched once.
   held.reset();
   worker.join();
-  for (int board = 100; board < 140; ++board) EXPECT_EQ(boards_.Requests(board), 1) << board;
-  EXPECT_NE(memory_.Text().find(QW_GBK("\r\n任务139已结束----")), std::string::npos);
+  for (int board = 100; board < end; ++board) EXPECT_EQ(boards_.Requests(board), 1) << board;
+  EXPECT_NE(memory_.Text().find(QW_GBK("\r\n任务") + std::to_string(end - 1) + QW_GBK("已结束----")),
+            std::string::npos);
 }
 
 TEST_F(MonitorWorkerTest, ASchemeEditedBeforeItsTurnIsFetchedWithItsValuesAtTheTurn) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <string>
 
+#include "board_pages.h"
 #include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
 #include "monitor/status_log.h"
@@ -30,40 +31,16 @@ namespace {
 constexpr int kSchemes = 200;
 constexpr std::size_t kPageBytes = 50 * 1024;
 
-// A 50 KiB GBK board page whose list holds `fresh` new articles above the 40 the scheme has seen.
-std::string BoardPage(int board, int fresh) {
-  std::string page = "<html><head><title>" + QW_GBK("版块") + std::to_string(board) + "</title></head><body>";
-  page += "<ul id=\"list\">";
-  for (int i = 40 + fresh; i > 0; --i) {
-    page += "<li><a href=\"thread-" + std::to_string(board * 1000 + i) + "-1-1.html\">" + QW_GBK("第") +
-            std::to_string(i) + QW_GBK("篇帖子的标题") + "</a> <span>" + QW_GBK("作者") + "</span></li>\r\n";
-  }
-  page += "</ul>";
-  while (page.size() < kPageBytes) page += "<p>" + QW_GBK("版规与公告，请遵守论坛规定。") + "</p>\r\n";
-  return page + "</body></html>";
-}
-
 struct Fixture {
   explicit Fixture(int fresh)
       : server([fresh](const test::ReceivedRequest& request) {
-          // The request line names the board: GET /board-N.html HTTP/1.1
-          const std::size_t dash = request.raw.find("/board-");
-          const int board = dash == std::string::npos ? 0 : std::atoi(request.raw.c_str() + dash + 7);
-          return test::MakeResponse(200, BoardPage(board, fresh));
+          return test::MakeResponse(200, bench::BoardPage(bench::RequestedBoard(request), fresh, kPageBytes));
         }) {
     OpenDatabase(db, dir / "mavo.sdb", true);
     Execute(db, test::StarterSchema());
     std::string sql = "begin;";
     for (int board = 1; board <= kSchemes; ++board) {
-      // The marker is the newest article the scheme has seen: article 40 of the board.
-      sql +=
-          "insert into rule(id,class,code,name,url,cookie,ua,arttile,buquan,regular,\"before\",\"after\","
-          "tindex,uindex,oindex,isdo,type) values(" +
-          std::to_string(board) + ",1,'1','board','" +
-          server.Url("/board-" + std::to_string(board) + ".html") + "','','','" + QW_GBK("第") + "40" +
-          QW_GBK("篇帖子的标题") + "','http://bbs.example/thread-[1]-1-1.html'," +
-          "'<a href=\"thread-(\\d+)-1-1\\.html\">([^<]+)</a>','" + QW_GBK("<ul id=#引号list#引号>") +
-          "','</ul>','2','1','1','1','0');";
+      sql += bench::BoardSchemeInsert(board, server.Url("/board-" + std::to_string(board) + ".html"));
     }
     Execute(db, sql + "commit;");
     RefreshSchemeCache(db, cache);

@@ -1,13 +1,13 @@
 #include "extract/collect_scheme.h"
 
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "extract/pipeline.h"
 #include "monitor/status_log.h"
-#include "storage/scheme_cache.h"
 #include "storage/sql_literal.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
@@ -19,7 +19,7 @@ namespace {
 
 // The scheme values one pass works with, read from the cache once at its start.
 struct SchemeSnapshot {
-  std::string name, url, cookie, ua, code, marker, urlTemplate, pattern, before, after;
+  std::string name, marker, urlTemplate, pattern, before, after;
   int titleGroup = 0, idGroup = 0, otherGroup = 0, mode = kNewestOnTop;
   std::int32_t lastId = 0;
 };
@@ -27,10 +27,6 @@ struct SchemeSnapshot {
 SchemeSnapshot Snapshot(const SchemeRow& row) {
   SchemeSnapshot s;
   s.name = row[kRuleName];
-  s.url = row[kRuleUrl];
-  s.cookie = row[kRuleCookie];
-  s.ua = row[kRuleUa];
-  s.code = row[kRuleCode];
   s.marker = row[kRuleArttile];
   s.urlTemplate = row[kRuleBuquan];
   s.pattern = row[kRuleRegular];
@@ -78,29 +74,30 @@ class Pass {
  public:
   Pass(int id, CollectContext& context) : id_(id), idText_(std::to_string(id)), context_(context) {}
 
-  void Run() {
+  void Judge(const SchemeRow& row, const FetchedPage& page) {
+    // A stop during the fetch leaves the page incomplete, and one before this turn leaves a page fetched
+    // ahead unjudged: either way nothing of it is kept, the cookie included.
     if (Stopped()) return;
-    if (std::optional<SchemeRow> row = context_.cache.Row(id_)) {
-      Collect(Snapshot(*row));
-    } else {
-      context_.log.AppendStatusLine(QW_GBK("\r\n方案") + idText_ +
-                                    QW_GBK("不在方案列表中，请刷新方案列表！"));
-    }
+    // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
+    context_.cache.Set(id_, kRuleCookie, page.mergedCookie);
+    Collect(Snapshot(row), page.text);
+    End();
+  }
+
+  void Missing() {
+    if (Stopped()) return;
+    context_.log.AppendStatusLine(QW_GBK("\r\n方案") + idText_ + QW_GBK("不在方案列表中，请刷新方案列表！"));
+    End();
+  }
+
+ private:
+  void End() {
     // A stopped worker leaves no further line or statement behind.
     if (Stopped()) return;
     context_.log.AppendStatusLine(QW_GBK("\r\n任务") + idText_ + QW_GBK("已结束----") + Timestamp());
   }
 
- private:
-  void Collect(SchemeSnapshot s) {
-    std::string cookie = s.cookie;
-    const std::string page =
-        FlattenLines(FetchPageText(s.url, cookie, s.ua, s.code, context_.fetchLimits, context_.stop));
-    // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
-    context_.cache.Set(id_, kRuleCookie, cookie);
-    // A stop during the fetch leaves the page incomplete: judge nothing on it and move nothing on.
-    if (Stopped()) return;
-
+  void Collect(SchemeSnapshot s, std::string_view page) {
     ApplyMarker(s, page);
     const std::string region = CutRegion(page, s.before, s.after);
     if (region.empty()) context_.log.AppendStatusLine(QW_GBK("出错！截取源码为空，请检查方案的采集区域！"));
@@ -158,9 +155,9 @@ class Pass {
 
   // Whether this scheme has stored the article already (same title and address).
   bool AlreadyStored(const std::string& title, const std::string& url) {
-    const ResultTable found = context_.sql.Select("select count(*) from info where planid=" + idText_ +
-                                                  " and title='" + SqlQuoted(title) + "' and url='" +
-                                                  SqlQuoted(url) + "'");
+    const ResultTable found =
+        context_.sql.Select("select count(*) from info where planid=" + idText_ + " and title='" +
+                            SqlQuoted(title) + "' and url='" + SqlQuoted(url) + "'");
     return ToInteger(found.Cell(0, 0)) > 0;
   }
 
@@ -204,6 +201,33 @@ class Pass {
 
 }  // namespace
 
-void CollectScheme(int id, CollectContext& context) { Pass(id, context).Run(); }
+PageRequest PageRequestOf(const SchemeRow& row) {
+  return {row[kRuleUrl], row[kRuleCookie], row[kRuleUa], row[kRuleCode]};
+}
+
+FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop) {
+  FetchedPage page;
+  page.mergedCookie = request.cookie;
+  page.text = FlattenLines(
+      FetchPageText(request.url, page.mergedCookie, request.ua, request.code, limits, std::move(stop)));
+  return page;
+}
+
+void CollectFetchedPage(int id, const SchemeRow& row, const FetchedPage& page, CollectContext& context) {
+  Pass(id, context).Judge(row, page);
+}
+
+void ReportMissingScheme(int id, CollectContext& context) { Pass(id, context).Missing(); }
+
+void CollectScheme(int id, CollectContext& context) {
+  if (context.stop.stop_requested()) return;
+  const std::optional<SchemeRow> row = context.cache.Row(id);
+  if (!row) {
+    ReportMissingScheme(id, context);
+    return;
+  }
+  CollectFetchedPage(id, *row, FetchSchemePage(PageRequestOf(*row), context.fetchLimits, context.stop),
+                     context);
+}
 
 }  // namespace qw

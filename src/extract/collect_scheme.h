@@ -1,5 +1,8 @@
 #pragma once
 // Collecting one scheme: fetch its page, judge which hits are new, store them and move its marker on.
+//
+// The fetch and the judging are two steps. The serial form runs them back to back; a monitoring pass may
+// fetch pages ahead and hand each to the judging step at its scheme's turn.
 
 #include <atomic>
 #include <functional>
@@ -7,10 +10,10 @@
 #include <string>
 
 #include "fetch/http_fetcher.h"
+#include "storage/scheme_cache.h"
 
 namespace qw {
 
-class SchemeCache;
 class SqlRunner;
 class StatusLog;
 
@@ -33,9 +36,35 @@ struct CollectContext {
   std::function<std::string()> timestamp{};
 };
 
-// One pass over scheme id. Returns nothing; every outcome goes to the status log and the database. A stop
-// request ends the pass between two steps, after which it writes no further line and runs no further
-// statement.
+// The scheme values a page request is made of. Two fetches with equal values ask the site the same thing.
+struct PageRequest {
+  std::string url, cookie, ua, code;
+  bool operator==(const PageRequest&) const = default;
+};
+PageRequest PageRequestOf(const SchemeRow& row);
+
+// A scheme's page as its fetch left it.
+struct FetchedPage {
+  // Decoded to GBK and flattened; "" when nothing was received.
+  std::string text;
+  // The request's cookie merged with those the response set; the scheme's cookie once the page is judged.
+  std::string mergedCookie;
+};
+
+// The fetch step. Touches nothing shared, so it may run on any thread; a stop aborts the transfer.
+FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop);
+
+// The judge and store step: scheme id, whose row the cache held as row at this pass's turn, over a page
+// fetched with that row's request values. Writes the merged cookie back, then judges, stores and logs as the
+// serial form does. A stop ends it between two steps, after which it writes no further line and runs no
+// further statement.
+void CollectFetchedPage(int id, const SchemeRow& row, const FetchedPage& page, CollectContext& context);
+
+// The judge step of a scheme the cache does not hold: says so and ends the pass.
+void ReportMissingScheme(int id, CollectContext& context);
+
+// One pass over scheme id in the serial form: reads its row at this moment, fetches, then judges. Returns
+// nothing; every outcome goes to the status log and the database.
 void CollectScheme(int id, CollectContext& context);
 
 }  // namespace qw

@@ -3,8 +3,10 @@
 #include <optional>
 
 #include "extract/collect_scheme.h"
+#include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/status_log.h"
+#include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
 #include "text/waiting.h"
@@ -20,21 +22,50 @@ std::vector<int> BuildQueue(const std::vector<TreeItem>& tree, int passKind) {
   return queue;
 }
 
+namespace {
+
+// One pass over the queue, its pages fetched ahead; each scheme is judged in queue order as the serial form
+// would. False when stopped.
+bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
+                  std::stop_token stop) {
+  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop);
+  for (std::size_t index = 0; index < queue.size(); ++index) {
+    const int id = queue[index];
+    // Another worker collecting this scheme finishes first; this pass then starts from its marker.
+    std::optional<SchemeLocks::Hold> hold;
+    if (stop.stop_requested() || !context.locks.Acquire(id, stop, hold, &ahead)) return false;
+    // The row as the cache holds it at this turn is what the serial form would read and fetch with now.
+    const std::optional<SchemeRow> row = context.cache.Row(id);
+    if (!row) {
+      ahead.Skip(index);
+      ReportMissingScheme(id, collect);
+      continue;
+    }
+    const std::optional<FetchedPage> page = ahead.Take(index, PageRequestOf(*row), hold->EndedPassesBefore());
+    if (!page) return false;
+    CollectFetchedPage(id, *row, *page, collect);
+  }
+  return true;
+}
+
+}  // namespace
+
 void RunMonitorWorker(int passKind, const std::vector<int>& queue, std::int32_t intervalMs,
                       MonitorContext& context, std::stop_token stop) {
   // Waits far below (a statement's lock wait) end too once this worker is stopped.
   SetThreadStopToken(stop);
   SqlRunner sql(context.main, context.busy, context.log, stop);
-  CollectContext collect{context.cache, sql, context.log, context.newArticleFlag, context.fetchLimits, stop,
-                         context.pauseAfterStore, context.timestamp};
+  CollectContext collect{context.cache,
+                         sql,
+                         context.log,
+                         context.newArticleFlag,
+                         context.fetchLimits,
+                         stop,
+                         context.pauseAfterStore,
+                         context.timestamp};
   auto timestamp = [&] { return context.timestamp ? context.timestamp() : TimestampText(); };
   for (;;) {
-    for (const int id : queue) {
-      // Another worker collecting this scheme finishes first; this pass then starts from its marker.
-      std::optional<SchemeLocks::Hold> hold;
-      if (stop.stop_requested() || !context.locks.Acquire(id, stop, hold)) return;
-      CollectScheme(id, collect);
-    }
+    if (!CollectQueue(queue, context, collect, stop)) return;
     if (passKind != kPassMonitoring || stop.stop_requested()) return;
     context.log.AppendStatusLine(QW_GBK("\r\n本轮执行完毕！----") + timestamp());
     if (context.newArticleFlag.load() && context.notifyNewContent) context.notifyNewContent(context.log);

@@ -6,18 +6,27 @@ SchemeLocks::Hold::~Hold() {
   if (locks_ != nullptr) locks_->Release(id_);
 }
 
-bool SchemeLocks::Acquire(int id, std::stop_token stop, std::optional<Hold>& hold) {
+bool SchemeLocks::Acquire(int id, std::stop_token stop, std::optional<Hold>& hold, const void* owner) {
   std::unique_lock lock(mutex_);
   if (!released_.wait(lock, stop, [&] { return !busy_.contains(id); })) return false;
-  busy_.insert(id);
-  hold.emplace(Hold(this, id));
+  busy_.emplace(id, owner);
+  hold.emplace(Hold(this, id, ended_[id]));
   return true;
+}
+
+std::optional<std::uint64_t> SchemeLocks::EndedPassesUnlessHeldByOther(int id, const void* owner) {
+  std::lock_guard lock(mutex_);
+  const auto held = busy_.find(id);
+  if (held != busy_.end() && held->second != owner) return std::nullopt;
+  const auto found = ended_.find(id);
+  return found == ended_.end() ? 0 : found->second;
 }
 
 void SchemeLocks::Release(int id) {
   {
     std::lock_guard lock(mutex_);
     busy_.erase(id);
+    ++ended_[id];
   }
   released_.notify_all();
 }

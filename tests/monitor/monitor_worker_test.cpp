@@ -4,8 +4,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
 
+#include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/status_log.h"
 #include "monitor/stoppable_log.h"
@@ -37,7 +41,8 @@ class MonitorWorkerTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", true), OpenResult::Opened);
     ASSERT_TRUE(Execute(db_, test::StarterSchema()));
-    ASSERT_TRUE(Execute(db_, boards_.SchemeInsert(3, 1, "A", 1, 0, true) + boards_.SchemeInsert(5, 1, "B", 2, 0, true)));
+    ASSERT_TRUE(Execute(
+        db_, boards_.SchemeInsert(3, 1, "A", 1, 0, true) + boards_.SchemeInsert(5, 1, "B", 2, 0, true)));
     RefreshSchemeCache(db_, cache_);
     context_.pauseAfterStore = [] {};
     context_.timestamp = [] { return std::string(kStamp); };
@@ -48,7 +53,15 @@ class MonitorWorkerTest : public ::testing::Test {
     };
   }
 
-  int Stored() { return std::stoi(Query(db_, "select count(*) from info").Cell(0, 0)); }
+  int Stored(const std::string& where = "1") {
+    return std::stoi(Query(db_, "select count(*) from info where " + where).Cell(0, 0));
+  }
+
+  // Waits up to two seconds for done() to hold.
+  static bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(milliseconds(5));
+    return done();
+  }
 
   test::TempDir dir_;
   Connection db_;
@@ -73,14 +86,16 @@ TEST_F(MonitorWorkerTest, ACycleLogsItsStepsNotifiesWaitsAndStartsAfresh) {
   }
   const std::string cycle = memory_.Text();
   const std::string ok = QW_GBK("SQL成功！");
-  const std::string insert = "\r\ninsert into info(planname,planid,title,url,other,addtime,issoucang) values('A',3,'";
+  const std::string insert =
+      "\r\ninsert into info(planname,planid,title,url,other,addtime,issoucang) values('A',3,'";
   const std::string expected =
-      QW_GBK("源码中末发现最后文章标记！") + insert + "A1','http://bbs.example/thread-1.html','1','" + kStamp +
-      "',0)" + ok + insert + "A2','http://bbs.example/thread-2.html','2','" + kStamp + "',0)" + ok +
+      QW_GBK("源码中末发现最后文章标记！") + insert + "A1','http://bbs.example/thread-1.html','1','" +
+      kStamp + "',0)" + ok + insert + "A2','http://bbs.example/thread-2.html','2','" + kStamp + "',0)" + ok +
       "\r\nupdate rule set arttile='A2',arturl='http://bbs.example/thread-2.html',lasttime='" + kStamp +
-      "',lastid=0 where id=3" + ok + QW_GBK("\r\n任务3已结束----") + kStamp + QW_GBK("源码中末发现最后文章标记！") +
-      QW_GBK("出错！截取源码为空，请检查方案的采集区域！") + QW_GBK("\r\n任务5已结束----") + kStamp +
-      QW_GBK("\r\n本轮执行完毕！----") + kStamp + QW_GBK("\r\n发现有新内容，已发出提醒通知！----") + kStamp;
+      "',lastid=0 where id=3" + ok + QW_GBK("\r\n任务3已结束----") + kStamp +
+      QW_GBK("源码中末发现最后文章标记！") + QW_GBK("出错！截取源码为空，请检查方案的采集区域！") +
+      QW_GBK("\r\n任务5已结束----") + kStamp + QW_GBK("\r\n本轮执行完毕！----") + kStamp +
+      QW_GBK("\r\n发现有新内容，已发出提醒通知！----") + kStamp;
   EXPECT_EQ(cycle, expected);
   EXPECT_EQ(notified_, 1);
 
@@ -108,8 +123,9 @@ TEST_F(MonitorWorkerTest, AStopDuringAPassEndsItWithNoFurtherLineOrStatement) {
   context_.pauseAfterStore = [this] { log_.Stop(); };
   RunMonitorWorker(kPassMonitoring, {3, 5}, 10000, context_, stop_.get_token());
   EXPECT_EQ(Stored(), 1);
-  EXPECT_EQ(boards_.Requests(2), 0);
   EXPECT_EQ(memory_.Text().find(QW_GBK("已结束")), std::string::npos);
+  // Scheme 5's page may have been fetched ahead; it is not judged (its empty region would say so).
+  EXPECT_EQ(memory_.Text().find(QW_GBK("出错！")), std::string::npos);
   // The next run offers the rest and stores each article once.
   std::stop_source again;
   StoppableLog log{memory_, again};
@@ -155,6 +171,84 @@ TEST_F(MonitorWorkerTest, AStopWhileWaitingForABusySchemeEndsTheWorker) {
   stopper.join();
   EXPECT_EQ(boards_.Requests(1), 0);
   EXPECT_TRUE(memory_.Text().empty());
+}
+
+TEST_F(MonitorWorkerTest, PagesAreFetchedAheadWithinTheWindowButNotWhileAnotherPassHoldsTheScheme) {
+  // Schemes 100 onwards watch boards of the same numbers, eight more than the window holds; another pass
+  // holds scheme 100, the first in the queue.
+  const int end = 100 + static_cast<int>(kFetchAheadWindow) + 8;
+  const int windowEnd = 100 + static_cast<int>(kFetchAheadWindow);
+  std::string sql;
+  std::vector<int> queue;
+  for (int id = 100; id < end; ++id) {
+    sql += boards_.SchemeInsert(id, 1, "S", id, 0, true);
+    queue.push_back(id);
+  }
+  ASSERT_TRUE(Execute(db_, sql));
+  RefreshSchemeCache(db_, cache_);
+  std::optional<SchemeLocks::Hold> held;
+  ASSERT_TRUE(locks_.Acquire(100, {}, held));
+  std::thread worker([&] { RunMonitorWorker(kPassAll, queue, 0, context_, stop_.get_token()); });
+
+  // The rest of the window is fetched while the worker waits; nothing beyond it, and not the held scheme.
+  auto requested = [&](int from, int to) {
+    int sum = 0;
+    for (int board = from; board < to; ++board) sum += boards_.Requests(board);
+    return sum;
+  };
+  EXPECT_TRUE(Eventually([&] { return requested(101, windowEnd) == windowEnd - 101; }));
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_EQ(requested(100, end), windowEnd - 101);
+  EXPECT_EQ(boards_.Requests(100), 0);
+  EXPECT_TRUE(memory_.Text().empty());
+
+  // Once the other pass ends, the held scheme's page is fetched at its turn; every page is fetched once.
+  held.reset();
+  worker.join();
+  for (int board = 100; board < end; ++board) EXPECT_EQ(boards_.Requests(board), 1) << board;
+  EXPECT_NE(memory_.Text().find(QW_GBK("\r\n任务") + std::to_string(end - 1) + QW_GBK("已结束----")),
+            std::string::npos);
+}
+
+TEST_F(MonitorWorkerTest, ASchemeEditedBeforeItsTurnIsFetchedWithItsValuesAtTheTurn) {
+  boards_.SetArticles(1, {{1, "A1"}});
+  boards_.SetArticles(3, {{7, "C7"}});
+  bool edited = false;
+  context_.pauseAfterStore = [&] {
+    if (std::exchange(edited, true)) return;
+    // Scheme 5's page has been fetched ahead from board 2; then the cache is refreshed with another address.
+    EXPECT_TRUE(Eventually([&] { return boards_.Requests(2) == 1; }));
+    cache_.Set(5, kRuleUrl, boards_.BoardUrl(3));
+  };
+  RunMonitorWorker(kPassAll, {3, 5}, 0, context_, stop_.get_token());
+  EXPECT_EQ(boards_.Requests(2), 1);
+  EXPECT_EQ(boards_.Requests(3), 1);
+  EXPECT_EQ(Stored("planid=5 and title='C7'"), 1);
+}
+
+TEST_F(MonitorWorkerTest, APassOverTheSchemeBetweenItsFetchAndItsTurnHasItFetchedAgain) {
+  boards_.SetArticles(1, {{1, "A1"}});
+  boards_.SetArticles(2, {{1, "B1"}});
+  bool overlapped = false;
+  context_.pauseAfterStore = [&] {
+    if (std::exchange(overlapped, true)) return;
+    // Scheme 5's page (B1) is fetched ahead; then B2 appears and another pass stores B1 and B2.
+    EXPECT_TRUE(Eventually([&] { return boards_.Requests(2) == 1; }));
+    boards_.SetArticles(2, {{2, "B2"}, {1, "B1"}});
+    std::thread other([&] {
+      std::stop_source otherStop;
+      StoppableLog log{memory_, otherStop};
+      MonitorContext second{cache_, db_, busy_, log, flag_, locks_};
+      second.pauseAfterStore = [] {};
+      RunMonitorWorker(kPassAll, {5}, 0, second, otherStop.get_token());
+    });
+    other.join();
+  };
+  RunMonitorWorker(kPassAll, {3, 5}, 0, context_, stop_.get_token());
+  // Judged on the page fetched ahead, the marker B2 would be missing from it and B1 stored again.
+  EXPECT_EQ(boards_.Requests(2), 3);
+  EXPECT_EQ(Stored("planid=5"), 2);
+  EXPECT_EQ(cache_.Get(5, kRuleArttile), "B2");
 }
 
 }  // namespace

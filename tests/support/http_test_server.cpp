@@ -22,6 +22,7 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "support/temp_dir.h"
 
@@ -310,6 +311,8 @@ struct HttpTestServer::Impl {
   };
 
   StreamHandler handler;
+  ServerOptions options;
+  ConnectionGauge connections;
   bool secure = false;
   SSL_CTX* tls = nullptr;
   int listenFd = -1;
@@ -321,14 +324,15 @@ struct HttpTestServer::Impl {
   bool keepRequests = true;
   std::vector<Worker> workers;
 
-  Impl(StreamHandler h, const TlsIdentity* identity) : handler(std::move(h)) {
+  Impl(StreamHandler h, const TlsIdentity* identity, ServerOptions o)
+      : handler(std::move(h)), options(std::move(o)) {
     IgnoreSigpipeOnce();
     if (identity != nullptr) SetUpTls(*identity);
-    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listenFd < 0) Fail("socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::inet_pton(AF_INET, options.address.c_str(), &address.sin_addr) != 1) Fail("address");
+    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listenFd < 0) Fail("socket");
     socklen_t length = sizeof address;
     if (::bind(listenFd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         ::listen(listenFd, 128) != 0 ||
@@ -390,6 +394,7 @@ struct HttpTestServer::Impl {
 
   void Serve(int fd) {
     Connection connection(fd, tls, stopping);
+    CountedStream counted(connection, connections, options.sharedGauge);
     if (!connection.Handshake()) return;
     ReceivedRequest request;
     if (!connection.ReadRequest(request.raw)) return;
@@ -397,9 +402,57 @@ struct HttpTestServer::Impl {
       std::lock_guard lock(mutex);
       if (keepRequests) requests.push_back(request);
     }
-    handler(request, connection);
+    handler(request, counted);
   }
+
+  // Counts the exchange in the gauges from here until its answer starts going out (or it ends without one).
+  class CountedStream final : public ResponseStream {
+   public:
+    CountedStream(ResponseStream& inner, ConnectionGauge& own, ConnectionGauge* shared)
+        : inner_(inner), own_(own), shared_(shared) {
+      own_.Enter();
+      if (shared_ != nullptr) shared_->Enter();
+    }
+    ~CountedStream() override { Answering(); }
+    bool Send(std::string_view bytes) override {
+      Answering();
+      return inner_.Send(bytes);
+    }
+    void Hold() override { inner_.Hold(); }
+    bool HoldFor(std::chrono::milliseconds duration) override { return inner_.HoldFor(duration); }
+
+   private:
+    void Answering() {
+      if (std::exchange(answering_, true)) return;
+      own_.Leave();
+      if (shared_ != nullptr) shared_->Leave();
+    }
+    ResponseStream& inner_;
+    ConnectionGauge& own_;
+    ConnectionGauge* shared_;
+    bool answering_ = false;
+  };
 };
+
+void ConnectionGauge::Enter() {
+  std::lock_guard lock(mutex_);
+  peak_ = std::max(peak_, ++now_);
+}
+
+void ConnectionGauge::Leave() {
+  std::lock_guard lock(mutex_);
+  --now_;
+}
+
+int ConnectionGauge::Now() const {
+  std::lock_guard lock(mutex_);
+  return now_;
+}
+
+int ConnectionGauge::Peak() const {
+  std::lock_guard lock(mutex_);
+  return peak_;
+}
 
 namespace {
 HttpTestServer::StreamHandler Streaming(HttpTestServer::Handler handler) {
@@ -409,20 +462,25 @@ HttpTestServer::StreamHandler Streaming(HttpTestServer::Handler handler) {
 }
 }  // namespace
 
-HttpTestServer::HttpTestServer(Handler handler) : impl_(new Impl(Streaming(std::move(handler)), nullptr)) {}
+HttpTestServer::HttpTestServer(Handler handler)
+    : impl_(new Impl(Streaming(std::move(handler)), nullptr, {})) {}
 HttpTestServer::HttpTestServer(Handler handler, const TlsIdentity& tls)
-    : impl_(new Impl(Streaming(std::move(handler)), &tls)) {}
-HttpTestServer::HttpTestServer(StreamHandler handler) : impl_(new Impl(std::move(handler), nullptr)) {}
+    : impl_(new Impl(Streaming(std::move(handler)), &tls, {})) {}
+HttpTestServer::HttpTestServer(StreamHandler handler) : impl_(new Impl(std::move(handler), nullptr, {})) {}
 HttpTestServer::HttpTestServer(StreamHandler handler, const TlsIdentity& tls)
-    : impl_(new Impl(std::move(handler), &tls)) {}
+    : impl_(new Impl(std::move(handler), &tls, {})) {}
+HttpTestServer::HttpTestServer(StreamHandler handler, const ServerOptions& options)
+    : impl_(new Impl(std::move(handler), nullptr, options)) {}
 HttpTestServer::~HttpTestServer() = default;
 
 int HttpTestServer::Port() const { return impl_->port; }
 
 std::string HttpTestServer::Url(std::string_view pathAndQuery) const {
-  return std::string(impl_->secure ? "https" : "http") + "://127.0.0.1:" + std::to_string(impl_->port) +
-         std::string(pathAndQuery);
+  return std::string(impl_->secure ? "https" : "http") + "://" + impl_->options.address + ":" +
+         std::to_string(impl_->port) + std::string(pathAndQuery);
 }
+
+const ConnectionGauge& HttpTestServer::Connections() const { return impl_->connections; }
 
 void HttpTestServer::KeepRequests(bool keep) {
   std::lock_guard lock(impl_->mutex);

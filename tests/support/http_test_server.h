@@ -1,5 +1,5 @@
 #pragma once
-// A small threaded HTTP/1.1 server on 127.0.0.1 for tests and benchmarks.
+// A small threaded HTTP/1.1 server on a loopback address (127.0.0.1 unless told) for tests and benchmarks.
 //
 // Each connection carries one exchange: the server reads the whole request (header block and the body its
 // Content-Length announces), records it, lets the handler answer and closes the connection. Plain HTTP or TLS
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,30 @@ class ResponseStream {
   virtual bool HoldFor(std::chrono::milliseconds duration) = 0;
 };
 
+// Counts the exchanges one server, or several sharing it, hold at once: each from its accepted connection
+// until its answer starts going out. That span lies within the client's transfer, so the count never exceeds
+// the transfers the client has in flight.
+class ConnectionGauge {
+ public:
+  void Enter();
+  void Leave();
+  int Now() const;
+  int Peak() const;
+
+ private:
+  mutable std::mutex mutex_;
+  int now_ = 0;
+  int peak_ = 0;
+};
+
+struct ServerOptions {
+  // Any 127.0.0.0/8 address answers locally on Linux, so servers on 127.0.0.2, 127.0.0.3 ... act as
+  // different hosts.
+  std::string address = "127.0.0.1";
+  // Counted into beside the server's own gauge.
+  ConnectionGauge* sharedGauge = nullptr;
+};
+
 class HttpTestServer {
  public:
   // Returns the raw response bytes, sent as they are.
@@ -55,13 +80,16 @@ class HttpTestServer {
   HttpTestServer(Handler handler, const TlsIdentity& tls);
   explicit HttpTestServer(StreamHandler handler);
   HttpTestServer(StreamHandler handler, const TlsIdentity& tls);
+  HttpTestServer(StreamHandler handler, const ServerOptions& options);
   ~HttpTestServer();
   HttpTestServer(const HttpTestServer&) = delete;
   HttpTestServer& operator=(const HttpTestServer&) = delete;
 
   int Port() const;
-  // "http://127.0.0.1:<port>" (or https) followed by pathAndQuery, which should start with "/".
+  // "http://<address>:<port>" (or https) followed by pathAndQuery, which should start with "/".
   std::string Url(std::string_view pathAndQuery) const;
+  // The exchanges this server holds at once.
+  const ConnectionGauge& Connections() const;
   // The requests received so far, in the order they were complete.
   std::vector<ReceivedRequest> Requests() const;
   // Whether requests are kept for Requests() (on by default); a long soak turns it off.

@@ -153,6 +153,17 @@ void Person::DoubleClick(QPoint at) {
   WaitFor([] { return false; }, std::chrono::milliseconds(150));
 }
 
+bool Person::OpenMenu(QPoint at) {
+  // A menu opens below the pointer, to its right or, near the screen's right edge, to its left.
+  const QRect around = QRect(at.x() - 200, at.y(), 400, 200).intersected(QRect(0, 0, 1280, 800));
+  const QImage before = GrabArea(around);
+  Click(at, 3);
+  const bool shown = WaitFor([&] { return GrabArea(around) != before; }, std::chrono::seconds(5));
+  // The first change may be the row the click selected; the menu follows with the button's release.
+  WaitFor([] { return false; }, std::chrono::milliseconds(300));
+  return shown;
+}
+
 void Person::Type(const QString& ascii) {
   Xdotool({"type", "--delay", "15", ascii});
   WaitFor([] { return false; }, std::chrono::milliseconds(50));

@@ -57,6 +57,8 @@ class Person {
   void Click(QPoint at, int button = 1);
   void DoubleClick(QPoint at);
   void RightClick(QPoint at) { Click(at, 3); }
+  // Right-clicks and waits until a menu has been drawn next to the pointer; false when nothing appeared.
+  bool OpenMenu(QPoint at);
   // Types ASCII text as key strokes.
   void Type(const QString& ascii);
   // Puts the text on the clipboard and pastes it (how a person enters Chinese on a desktop without an input

@@ -1,5 +1,6 @@
 #include "extract/rule_test.h"
 
+#include "extract/collect_scheme.h"
 #include "text/gbk_text.h"
 
 namespace qw {
@@ -8,9 +9,9 @@ bool IsBlockedSite(std::string_view url) { return Find(url, kBlockedSiteWord) !=
 
 RuleTestResult RunRuleTest(const RuleTestInput& input, const FetchLimits& limits, std::stop_token stop) {
   RuleTestResult result;
-  // The fetcher merges the cookie it was given with the page's; the test keeps neither.
-  std::string cookie = input.cookie;
-  const std::string page = FlattenLines(FetchPageText(input.url, cookie, input.ua, input.code, limits, stop));
+  // Fetched as a monitoring pass fetches; the merged cookie it hands back is not kept.
+  const std::string page =
+      FetchSchemePage({input.url, input.cookie, input.ua, input.code}, limits, std::move(stop)).text;
   result.region = CutRegion(page, input.before, input.after);
   if (result.region.empty()) return result;
   result.hits = MatchAll(input.pattern, result.region);

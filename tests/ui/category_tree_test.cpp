@@ -35,11 +35,7 @@ QPoint CentreOf(ui::CategoryTree& tree, QTreeWidgetItem* item) { return tree.vis
 
 QStringList TreeTexts(ui::CategoryTree& tree) {
   QStringList texts;
-  for (int i = 0; i < tree.ItemCount(); ++i) {
-    QTreeWidgetItemIterator it(&tree);
-    for (int k = 0; k < i; ++k) ++it;
-    texts << (*it)->text(0);
-  }
+  for (int i = 0; i < tree.ItemCount(); ++i) texts << tree.ItemAt(i)->text(0);
   return texts;
 }
 
@@ -67,7 +63,8 @@ class CategoryTreeTest : public QObject {
     QCOMPARE(tree.SelectedIndex(), -1);
     // A scheme of no category has no item but is cached, as every row is.
     QCOMPARE(harness->Store().schemes.Get(7, kRuleName), std::string("C"));
-    QCOMPARE(harness->Store().categories.Names(), (std::vector<std::string>{Utf8ToGbk("新闻"), Utf8ToGbk("论坛")}));
+    QCOMPARE(harness->Store().categories.Names(),
+             (std::vector<std::string>{Utf8ToGbk("新闻"), Utf8ToGbk("论坛")}));
   }
 
   void checkBoxesSetEverythingBelowThem() {
@@ -114,18 +111,20 @@ class CategoryTreeTest : public QObject {
     tree.ExpandCategories();
     auto rightClick = [&](QTreeWidgetItem* over) {
       tree.Menu()->hide();
-      QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, over != nullptr ? CentreOf(tree, over) : QPoint(5, 300));
+      QTest::mouseClick(tree.viewport(), Qt::RightButton, {},
+                        over != nullptr ? CentreOf(tree, over) : QPoint(5, 300));
       QVERIFY(tree.Menu()->isVisible());
     };
     QStringList items;
     for (QAction* action : tree.Menu()->actions()) items << (action->isSeparator() ? "-" : action->text());
-    QCOMPARE(items, (QStringList{"在浏览器中打开", "-", "新建一个监控方案", "管理方案", "-", "展开列表", "刷新方案列表"}));
+    QCOMPARE(items, (QStringList{"在浏览器中打开", "-", "新建一个监控方案", "管理方案", "-", "展开列表",
+                                 "刷新方案列表"}));
 
     rightClick(nullptr);
     QVERIFY(!tree.OpenAction()->isEnabled());
     QVERIFY(!tree.ManageAction()->isVisible());
 
-    tree.setCurrentItem(tree.topLevelItem(0));  // 新闻
+    tree.setCurrentItem(tree.topLevelItem(0));   // 新闻
     rightClick(tree.topLevelItem(1)->child(0));  // over A [3]: the selection stays on 新闻
     QCOMPARE(tree.SelectedIndex(), 0);
     QVERIFY(!tree.OpenAction()->isEnabled());
@@ -199,9 +198,11 @@ class CategoryTreeTest : public QObject {
     dir.WriteSettings({"类别=" + categories});
     dir.CreateDatabase();
     // Invalid GBK, quotes, a line break and a very long name.
-    dir.SqlBytes("insert into rule(id, class, name, isdo) values(1, 1, 'x\x81\xff''\"y', '1');"
-                 "insert into rule(id, class, name, isdo) values(2, 2, 'line' || char(13, 10) || 'break', '0');"
-                 "insert into rule(id, class, name, isdo) values(500, 3, '" + std::string(20000, 'n') + "', '1');");
+    dir.SqlBytes(
+        "insert into rule(id, class, name, isdo) values(1, 1, 'x\x81\xff''\"y', '1');"
+        "insert into rule(id, class, name, isdo) values(2, 2, 'line' || char(13, 10) || 'break', '0');"
+        "insert into rule(id, class, name, isdo) values(500, 3, '" +
+        std::string(20000, 'n') + "', '1');");
     auto harness = StartedWindow(dir);
     ui::CategoryTree& tree = harness->Window().Tree();
     // The settings reader keeps the first 10239 bytes of a value; the names in them all get their items.

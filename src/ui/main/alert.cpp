@@ -34,8 +34,8 @@ ChimePlayer SystemChime(QObject* owner) {
   };
 }
 
-Alert::Alert(NotificationSwitches& switches, TrayIcon& tray, QWidget& window, std::function<void()> showNewest,
-             ChimePlayer chime, QObject* parent)
+Alert::Alert(NotificationSwitches& switches, TrayIcon& tray, QWidget& window,
+             std::function<void()> showNewest, ChimePlayer chime, QObject* parent)
     : QObject(parent),
       switches_(switches),
       tray_(tray),
@@ -47,7 +47,8 @@ void Alert::NotifyNewContent(StatusLog& log, const std::string& time) {
   const bool sound = switches_.SoundOn();
   const bool icon = switches_.IconOn();
   // Queued ahead of the line, so the window shows the alert before it reads about it.
-  QMetaObject::invokeMethod(this, [this, sound, icon] { ShowAlert(sound, icon); }, Qt::AutoConnection);
+  QMetaObject::invokeMethod(
+      this, [this, sound, icon] { ShowAlert(sound, icon); }, Qt::AutoConnection);
   log.AppendStatusLine(QW_GBK("\r\n发现有新内容，已发出提醒通知！----") + time);
   newArticles_.store(false);
 }
@@ -68,7 +69,7 @@ void Alert::ShowAlert(bool sound, bool icon) {
 
 void Alert::AcknowledgeAlert() {
   pending_.store(false);
-  if (switches_.IconOn() && tray_.Shown()) tray_.SetTrayIcon(NormalIcon(), QStringLiteral("Mavo监控"));
+  if (switches_.IconOn() && tray_.Shown()) tray_.SetTrayIcon(NormalIcon(), IdleTrayTooltip());
   MarkTitle(false);
   if (showNewest_) showNewest_();
 }

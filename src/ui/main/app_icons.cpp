@@ -79,7 +79,8 @@ void PaintPage(QPainter& p, qreal s) {
   p.setBrush(Qt::white);
   p.drawRect(QRectF(s * 0.18, s * 0.08, s * 0.64, s * 0.84));
   p.setPen(QPen(kBlue, qMax<qreal>(1, s * 0.08)));
-  for (int i = 0; i < 3; ++i) p.drawLine(QPointF(s * 0.3, s * (0.32 + 0.2 * i)), QPointF(s * 0.7, s * (0.32 + 0.2 * i)));
+  for (int i = 0; i < 3; ++i)
+    p.drawLine(QPointF(s * 0.3, s * (0.32 + 0.2 * i)), QPointF(s * 0.7, s * (0.32 + 0.2 * i)));
 }
 
 void PaintList(QPainter& p, qreal s) {

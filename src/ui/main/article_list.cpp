@@ -7,10 +7,10 @@
 #include <QMouseEvent>
 #include <array>
 
+#include "monitor/status_log.h"
 #include "storage/database.h"
 #include "storage/database_busy.h"
 #include "storage/sql_runner.h"
-#include "monitor/status_log.h"
 #include "text/encoding.h"
 #include "text/waiting.h"
 #include "ui/main/gbk_text.h"
@@ -18,9 +18,6 @@
 
 namespace qw::ui {
 namespace {
-
-// Each cell keeps the bytes the query returned; the text shown is their conversion.
-constexpr int kStoredRole = Qt::UserRole;
 
 // Positions in table info of the cells 0 to 6: id, planname, title, url, addtime, issoucang, other.
 constexpr std::array<int, ArticleList::kColumnCount> kInfoColumn = {0, 1, 3, 4, 6, 7, 5};
@@ -114,9 +111,7 @@ void ArticleList::ListArticles(int view) {
   for (int r = 0; r < table.RowCount(); ++r) {
     auto* item = new QTreeWidgetItem();
     for (int c = 0; c < kColumnCount; ++c) {
-      const std::string& cell = table.Cell(r, kInfoColumn[static_cast<std::size_t>(c)]);
-      item->setText(c, FromGbk(cell));
-      item->setData(c, kStoredRole, QByteArray(cell.data(), static_cast<qsizetype>(cell.size())));
+      SetStoredCell(*item, c, table.Cell(r, kInfoColumn[static_cast<std::size_t>(c)]));
     }
     rows.push_back(item);
   }
@@ -127,9 +122,7 @@ void ArticleList::ListArticles(int view) {
 
 std::string ArticleList::CellText(int row, int column) const {
   const QTreeWidgetItem* item = topLevelItem(row);
-  if (item == nullptr) return {};
-  const QByteArray stored = item->data(column, kStoredRole).toByteArray();
-  return std::string(stored.constData(), static_cast<std::size_t>(stored.size()));
+  return item != nullptr ? StoredCell(*item, column) : std::string();
 }
 
 QTreeWidgetItem* ArticleList::SelectedRow() const {
@@ -144,7 +137,7 @@ void ArticleList::WriteDetailLine() {
   std::string line;
   for (int c = 0; c < kColumnCount; ++c) {
     line += Utf8ToGbk(kLabels[static_cast<std::size_t>(c)]);
-    if (row != nullptr) line += row->data(c, kStoredRole).toByteArray().toStdString();
+    if (row != nullptr) line += StoredCell(*row, c);
   }
   log_.SetStatusText(std::move(line));
 }
@@ -152,7 +145,7 @@ void ArticleList::WriteDetailLine() {
 void ArticleList::MarkFavourite() {
   const QTreeWidgetItem* row = SelectedRow();
   if (row == nullptr) return;
-  const std::string id = row->data(kId, kStoredRole).toByteArray().toStdString();
+  const std::string id = StoredCell(*row, kId);
   // The id is spliced into the statement bare, so it must be a number and nothing else.
   if (!IsArticleId(id)) {
     log_.AppendStatusLine(QW_GBK("\r\n文章ID无效，未收藏：") + id);

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTreeWidgetItemIterator>
+#include <algorithm>
 
 #include "storage/category_list.h"
 #include "storage/database.h"
@@ -99,17 +100,21 @@ bool CategoryTree::FillCategoryTree() {
 
 std::vector<QTreeWidgetItem*> CategoryTree::Walk() const {
   std::vector<QTreeWidgetItem*> items;
-  for (QTreeWidgetItemIterator it(const_cast<CategoryTree*>(this)); *it != nullptr; ++it) items.push_back(*it);
+  for (QTreeWidgetItemIterator it(const_cast<CategoryTree*>(this)); *it != nullptr; ++it)
+    items.push_back(*it);
   return items;
 }
 
 QTreeWidgetItem* CategoryTree::ItemAt(int index) const {
-  if (index < 0) return nullptr;
-  int i = 0;
-  for (QTreeWidgetItemIterator it(const_cast<CategoryTree*>(this)); *it != nullptr; ++it, ++i) {
-    if (i == index) return *it;
-  }
-  return nullptr;
+  const std::vector<QTreeWidgetItem*> items = Walk();
+  return index >= 0 && index < static_cast<int>(items.size()) ? items[static_cast<std::size_t>(index)]
+                                                              : nullptr;
+}
+
+int CategoryTree::IndexOf(const QTreeWidgetItem* item) const {
+  const std::vector<QTreeWidgetItem*> items = Walk();
+  const auto found = std::find(items.begin(), items.end(), item);
+  return found == items.end() ? -1 : static_cast<int>(found - items.begin());
 }
 
 int CategoryTree::ItemCount() const { return static_cast<int>(Walk().size()); }
@@ -129,23 +134,20 @@ int CategoryTree::ItemChecked(int index) const {
 std::vector<TreeItem> CategoryTree::Items() const {
   std::vector<TreeItem> items;
   for (QTreeWidgetItem* item : Walk()) {
-    items.push_back({Level(item), item->data(0, kValueRole).toInt(), item->checkState(0) == Qt::Checked ? 1 : 0});
+    items.push_back(
+        {Level(item), item->data(0, kValueRole).toInt(), item->checkState(0) == Qt::Checked ? 1 : 0});
   }
   return items;
 }
 
 int CategoryTree::SelectedIndex() const {
   const QList<QTreeWidgetItem*> selected = selectedItems();
-  if (selected.isEmpty()) return -1;
-  const std::vector<QTreeWidgetItem*> items = Walk();
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (items[i] == selected.front()) return static_cast<int>(i);
-  }
-  return -1;
+  return selected.isEmpty() ? -1 : IndexOf(selected.front());
 }
 
-void CategoryTree::SetCheckDown(int index, bool checked) {
-  QTreeWidgetItem* item = ItemAt(index);
+void CategoryTree::SetCheckDown(int index, bool checked) { SetCheckDown(ItemAt(index), checked); }
+
+void CategoryTree::SetCheckDown(QTreeWidgetItem* item, bool checked) {
   if (item == nullptr) return;
   const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
   settingChecks_ = true;
@@ -165,13 +167,7 @@ void CategoryTree::ExpandCategories() {
 
 void CategoryTree::CheckBoxChanged(QTreeWidgetItem* item, int column) {
   if (settingChecks_ || column != 0) return;
-  const std::vector<QTreeWidgetItem*> items = Walk();
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (items[i] == item) {
-      SetCheckDown(static_cast<int>(i), item->checkState(0) == Qt::Checked);
-      return;
-    }
-  }
+  SetCheckDown(item, item->checkState(0) == Qt::Checked);
 }
 
 void CategoryTree::mousePressEvent(QMouseEvent* event) {

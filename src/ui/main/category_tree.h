@@ -40,7 +40,8 @@ class CategoryTree final : public QTreeWidget {
   int ItemValue(int index) const;
   // 1 checked, 0 unchecked.
   int ItemChecked(int index) const;
-  // Every item's level, value and check state, in index order: what a monitoring worker's queue is built from.
+  // Every item's level, value and check state, in index order: what a monitoring worker's queue is built
+  // from.
   std::vector<TreeItem> Items() const;
   // The item at index in display order, or nullptr.
   QTreeWidgetItem* ItemAt(int index) const;
@@ -76,6 +77,8 @@ class CategoryTree final : public QTreeWidget {
   // The tree half of a load; false when a load started meanwhile (from an event handled during this one)
   // has replaced the items.
   bool FillCategoryTree();
+  int IndexOf(const QTreeWidgetItem* item) const;
+  void SetCheckDown(QTreeWidgetItem* item, bool checked);
   std::vector<QTreeWidgetItem*> Walk() const;
   void ShowMenu();
   void OpenSchemePage();

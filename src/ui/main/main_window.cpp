@@ -30,9 +30,6 @@ namespace {
 // Sizes beyond any screen come from a damaged settings file, not from a user.
 constexpr int kLargestSize = 10000;
 
-QString RunCaptionStopped() { return QStringLiteral("监控勾选"); }
-QString RunCaptionRunning() { return QStringLiteral("停止监控"); }
-
 // The saved size, or the design size when there is none or it is absurd.
 int StartDimension(const std::string& saved, int design) {
   const int value = ToInteger(saved);
@@ -197,7 +194,7 @@ void MainWindow::Start() {
   SetOuterSize(size);
   startSize_ = size;
   switches_.Load(settings_);
-  tray_->SetTrayIcon(NormalIcon(), QStringLiteral("Mavo监控"));
+  tray_->SetTrayIcon(NormalIcon(), IdleTrayTooltip());
 
   databasePath_ = programDirectory_ / "mavo.sdb";
   std::error_code error;
@@ -296,12 +293,7 @@ void MainWindow::RememberWindowSize() {
   const QSize outer = OuterSize();
   const bool saved = settings_.WriteSetting(HeightKey(), std::to_string(outer.height())) &&
                      settings_.WriteSetting(WidthKey(), std::to_string(outer.width()));
-  if (saved) {
-    ShowMessage(this, QStringLiteral("本设置将在软件下次启动时生效！"), QStringLiteral("　保存成功！"),
-                MessageIcon::Information);
-  } else {
-    ShowMessage(this, QStringLiteral("保存失败，请重试！"));
-  }
+  ShowSettingSaved(this, saved);
 }
 
 void MainWindow::Quit() {
@@ -321,7 +313,7 @@ void MainWindow::RestoreFromTray() {
 }
 
 void MainWindow::RefreshSchemeList() {
-  if (run_->text() == RunCaptionRunning()) {
+  if (monitor_->Running()) {
     ShowMessage(this, QStringLiteral("请先停止进行中的任务！"));
     return;
   }

@@ -40,6 +40,15 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& caption, M
   box.exec();
 }
 
+void ShowSettingSaved(QWidget* parent, bool saved) {
+  if (saved) {
+    ShowMessage(parent, QStringLiteral("本设置将在软件下次启动时生效！"), QStringLiteral("　保存成功！"),
+                MessageIcon::Information);
+  } else {
+    ShowMessage(parent, QStringLiteral("保存失败，请重试！"));
+  }
+}
+
 MessageHandler SetMessageHandler(MessageHandler handler) {
   return std::exchange(InstalledHandler(), std::move(handler));
 }

@@ -24,6 +24,10 @@ QString DefaultCaption();
 void ShowMessage(QWidget* parent, const QString& text, const QString& caption = DefaultCaption(),
                  MessageIcon icon = MessageIcon::None);
 
+// What a settings write tells: "本设置将在软件下次启动时生效！" when it was saved, "保存失败，请重试！" when
+// not.
+void ShowSettingSaved(QWidget* parent, bool saved);
+
 // Replaces the boxes with handler (nullptr restores them). Returns the handler it replaced.
 using MessageHandler = std::function<void(const MessageRequest&)>;
 MessageHandler SetMessageHandler(MessageHandler handler);

@@ -20,14 +20,14 @@
 namespace qw::ui {
 namespace {
 
-QString StoppedCaption() { return QStringLiteral("监控勾选"); }
-QString RunningCaption() { return QStringLiteral("停止监控"); }
-
 constexpr std::int32_t kLowestFrequency = 10;
 // Ending the program waits this long for its workers.
 constexpr std::chrono::milliseconds kEndingGrace{1000};
 
 }  // namespace
+
+QString RunCaptionStopped() { return QStringLiteral("监控勾选"); }
+QString RunCaptionRunning() { return QStringLiteral("停止监控"); }
 
 struct MonitorController::Worker {
   explicit Worker(StatusLog& target) : log(target, stop) {}
@@ -37,8 +37,9 @@ struct MonitorController::Worker {
   std::thread thread;
 };
 
-MonitorController::MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run, QLineEdit& frequency,
-                                     StatusLog& log, Alert& alert, MonitorTiming timing, QWidget* window)
+MonitorController::MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run,
+                                     QLineEdit& frequency, StatusLog& log, Alert& alert, MonitorTiming timing,
+                                     QWidget* window)
     : storage_(storage),
       tree_(tree),
       run_(run),
@@ -67,7 +68,7 @@ MonitorController::~MonitorController() {
   }
 }
 
-bool MonitorController::Running() const { return run_.text() == RunningCaption(); }
+bool MonitorController::Running() const { return run_.text() == RunCaptionRunning(); }
 
 int MonitorController::ActiveWorkers() const {
   int active = 0;
@@ -84,14 +85,14 @@ void MonitorController::RunClicked() {
     return;
   }
   if (!Running()) {
-    run_.setText(RunningCaption());
+    run_.setText(RunCaptionRunning());
     monitoring_ = Start(kPassMonitoring, timing_.interval(seconds));
     return;
   }
   // The click does not wait for the worker; the caption changes at once.
   if (monitoring_ != nullptr) monitoring_->log.Stop();
   monitoring_ = nullptr;
-  run_.setText(StoppedCaption());
+  run_.setText(RunCaptionStopped());
 }
 
 void MonitorController::CollectClicked() { Start(Running() ? kPassUnchecked : kPassAll, 0); }
@@ -106,9 +107,9 @@ MonitorController::Worker* MonitorController::Start(int passKind, std::int32_t i
   auto& worker = *workers_.emplace_back(std::make_unique<Worker>(log_));
   Worker* raw = &worker;
   worker.thread = std::thread([this, raw, passKind, queue, intervalMs] {
-    MonitorContext context{storage_.schemes, storage_.mainConnection, storage_.busy, raw->log,
-                           alert_.NewArticleFlag(), locks_};
-    context.notifyNewContent = [this, raw](StatusLog& log) {
+    MonitorContext context{storage_.schemes, storage_.mainConnection, storage_.busy,
+                           raw->log,         alert_.NewArticleFlag(), locks_};
+    context.notifyNewContent = [this](StatusLog& log) {
       alert_.NotifyNewContent(log, timing_.timestamp ? timing_.timestamp() : TimestampText());
     };
     context.fetchLimits = timing_.fetchLimits;
@@ -116,7 +117,8 @@ MonitorController::Worker* MonitorController::Start(int passKind, std::int32_t i
     context.timestamp = timing_.timestamp;
     RunMonitorWorker(passKind, queue, intervalMs, context, raw->stop.get_token());
     raw->ended.store(true);
-    QMetaObject::invokeMethod(this, [this, raw] { Ended(raw); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, raw] { Ended(raw); }, Qt::QueuedConnection);
   });
   return raw;
 }

@@ -4,6 +4,7 @@
 // for it, except for the moment of ending the program.
 
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -39,12 +40,16 @@ struct MonitorTiming {
   FetchLimits fetchLimits{};
 };
 
+// The captions of 运行; which one it shows is whether monitoring runs.
+QString RunCaptionStopped();
+QString RunCaptionRunning();
+
 class MonitorController final : public QObject {
   Q_OBJECT
 
  public:
-  MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run, QLineEdit& frequency, StatusLog& log,
-                    Alert& alert, MonitorTiming timing, QWidget* window);
+  MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run, QLineEdit& frequency,
+                    StatusLog& log, Alert& alert, MonitorTiming timing, QWidget* window);
   // Stops every worker and waits for them, a second at most.
   ~MonitorController() override;
 

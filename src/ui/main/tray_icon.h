@@ -16,6 +16,9 @@ namespace qw::ui {
 using TrayAvailability = std::function<bool()>;
 TrayAvailability SystemTrayAvailability();
 
+// The tooltip of the program's icon while no alert waits.
+inline QString IdleTrayTooltip() { return QStringLiteral("Mavo监控"); }
+
 // The tooltip as the tray shows it: the first 62 bytes of its GBK text, never half a character.
 QString TrayTooltip(const QString& tip);
 

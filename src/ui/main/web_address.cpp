@@ -36,7 +36,8 @@ std::optional<QUrl> WebAddressToOpen(const QString& address, QString* reason) {
   if (scheme != QLatin1String("http") && scheme != QLatin1String("https")) {
     return refuse(QStringLiteral("\r\n只在浏览器中打开 http 和 https 网址，未打开：") + trimmed);
   }
-  if (!url.isValid() || url.host().isEmpty()) return refuse(QStringLiteral("\r\n网址无效，未打开：") + trimmed);
+  if (!url.isValid() || url.host().isEmpty())
+    return refuse(QStringLiteral("\r\n网址无效，未打开：") + trimmed);
   return url;
 }
 

@@ -64,12 +64,7 @@ void AdvancedTab::SaveCategories() {
                               .arg(value.size()));
     return;
   }
-  if (settings_.WriteSetting(CategoriesKey(), value)) {
-    ShowMessage(window(), QStringLiteral("本设置将在软件下次启动时生效！"), QStringLiteral("　保存成功！"),
-                MessageIcon::Information);
-  } else {
-    ShowMessage(window(), QStringLiteral("保存失败，请重试！"));
-  }
+  ShowSettingSaved(window(), settings_.WriteSetting(CategoriesKey(), value));
 }
 
 void AdvancedTab::RunMaintenanceSql() {

@@ -19,6 +19,7 @@
 
 #include "extract/collect_scheme.h"
 #include "storage/database.h"
+#include "storage/scheme_cache.h"
 #include "text/gbk_text.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
@@ -50,12 +51,6 @@ QStringList OfferedExpressions() {
       QStringLiteral(R"re(<a href="(.*?)" onclick=\"atarget\(this\)\" class=\"xst\" >(.*?)</a>)re"),
       QStringLiteral(R"re(<a href="(.*?)" onclick=\"atarget\(this\)\" class=\".*?xst\" >(.*?)</a>)re"),
   };
-}
-
-// Cell k of a row, or the empty text beyond it (a new scheme has no row).
-const std::string& CellOf(const SchemeRow& row, std::size_t k) {
-  static const std::string empty;
-  return k < row.size() ? row[k] : empty;
 }
 
 QLineEdit* Field(QWidget* parent, const QString& name, const QString& text = {}) {
@@ -304,29 +299,29 @@ void SchemeEditor::SetEditorMode(int mode) {
   }
 }
 
-void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeRow& row) {
+void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
   emit showRequested();
   if (mode == LoadMode::Edit) {
-    schemeId_->setText(FromGbk(CellOf(row, 0)));
+    schemeId_->setText(FromGbk(CellOf(row, kRuleId)));
     save_->setText(UpdateCaption());
   }
-  gbk_->setChecked(CellOf(row, 2) != "0");
-  SetEditorMode(ToInteger(CellOf(row, 19)));
-  name_->setText(FromGbk(CellOf(row, 3)));
+  gbk_->setChecked(CellOf(row, kRuleCode) != "0");
+  SetEditorMode(ToInteger(CellOf(row, kRuleType)));
+  name_->setText(FromGbk(CellOf(row, kRuleName)));
   // Class n is the n-th category; 0, an empty cell or a number without a category selects nothing.
-  const int categoryIndex = ToInteger(CellOf(row, 1)) - 1;
+  const int categoryIndex = ToInteger(CellOf(row, kRuleClass)) - 1;
   category_->setCurrentIndex(categoryIndex >= 0 && categoryIndex < category_->count() ? categoryIndex : -1);
   if (category_->currentIndex() < 0) category_->setEditText(CategoryPlaceholder());
-  url_->setText(FromGbk(CellOf(row, 4)));
-  before_->setText(FromGbk(CellOf(row, 12)));
-  after_->setText(FromGbk(CellOf(row, 13)));
-  expression_->setEditText(FromGbk(CellOf(row, 11)));
-  urlTemplate_->setText(FromGbk(CellOf(row, 10)));
-  cookie_->setText(FromGbk(CellOf(row, 5)));
-  ua_->setText(FromGbk(CellOf(row, 6)));
-  titleIndex_->setText(FromGbk(CellOf(row, 14)));
-  idIndex_->setText(FromGbk(CellOf(row, 15)));
-  spareIndex_->setText(FromGbk(CellOf(row, 16)));
+  url_->setText(FromGbk(CellOf(row, kRuleUrl)));
+  before_->setText(FromGbk(CellOf(row, kRuleBefore)));
+  after_->setText(FromGbk(CellOf(row, kRuleAfter)));
+  expression_->setEditText(FromGbk(CellOf(row, kRuleRegular)));
+  urlTemplate_->setText(FromGbk(CellOf(row, kRuleBuquan)));
+  cookie_->setText(FromGbk(CellOf(row, kRuleCookie)));
+  ua_->setText(FromGbk(CellOf(row, kRuleUa)));
+  titleIndex_->setText(FromGbk(CellOf(row, kRuleTindex)));
+  idIndex_->setText(FromGbk(CellOf(row, kRuleUindex)));
+  spareIndex_->setText(FromGbk(CellOf(row, kRuleOindex)));
   // A loaded address has not passed a test in this form yet.
   save_->setEnabled(false);
   if (mode == LoadMode::Edit) return;
@@ -369,7 +364,7 @@ void SchemeEditor::SaveScheme() {
               saved ? QStringLiteral("方案新建成功！") : QStringLiteral("创建失败！"));
   // A failed save keeps what was typed, so it can be corrected and saved again.
   if (!saved) return;
-  LoadSchemeIntoEditor(LoadMode::New, SchemeRow{});
+  LoadSchemeIntoEditor(LoadMode::New, SchemeCells{});
   emit schemeSaved();
   SetEditorMode(kNewestOnTop);
 }

@@ -45,7 +45,7 @@ class SchemeEditor final : public QWidget {
   // 组合框1: the category names in order, item data = position from 1.
   void SetCategories(const std::vector<std::string>& names);
 
-  void LoadSchemeIntoEditor(LoadMode mode, const SchemeRow& row);
+  void LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row);
   void SetEditorMode(int mode);
   int EditorMode() const { return editorMode_; }
   // 新建规则 / 更新规则.

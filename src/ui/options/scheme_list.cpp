@@ -5,6 +5,7 @@
 #include <QMenu>
 
 #include "storage/database.h"
+#include "storage/scheme_cache.h"
 #include "storage/scheme_statements.h"
 #include "ui/main/gbk_text.h"
 
@@ -12,11 +13,13 @@ namespace qw::ui {
 namespace {
 
 constexpr int kColumnWidth = 80;
-constexpr int kIsdoColumn = 17;
-// The raw GBK bytes of a cell, kept beside its shown text so the statements use what the database holds.
-constexpr int kRawRole = Qt::UserRole;
 
 }  // namespace
+
+const std::string& CellOf(const SchemeCells& row, std::size_t k) {
+  static const std::string empty;
+  return k < row.size() ? row[k] : empty;
+}
 
 SchemeList::SchemeList(Connection& options, QWidget* parent)
     : QTreeWidget(parent), options_(options), menu_(new QMenu(this)) {
@@ -30,7 +33,7 @@ SchemeList::SchemeList(Connection& options, QWidget* parent)
 
   menu_->setObjectName(QStringLiteral("方案菜单"));
   new_ = menu_->addAction(QStringLiteral("新建监控方案"), this,
-                          [this] { emit loadRequested(LoadMode::New, SchemeRow{}); });
+                          [this] { emit loadRequested(LoadMode::New, SchemeCells{}); });
   menu_->addSeparator();
   edit_ = menu_->addAction(QStringLiteral("编辑"), this, [this] {
     if (auto row = SelectedRow()) emit loadRequested(LoadMode::Edit, *row);
@@ -59,37 +62,33 @@ void SchemeList::FillSchemeList() {
   for (const std::vector<std::string>& fields : table.rows) {
     auto* item = new QTreeWidgetItem;
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    for (int k = 0; k < static_cast<int>(fields.size()); ++k) {
-      item->setText(k, FromGbk(fields[k]));
-      item->setData(k, kRawRole, QByteArray::fromStdString(fields[k]));
-    }
-    item->setCheckState(
-        0, fields.size() > kIsdoColumn && fields[kIsdoColumn] == "1" ? Qt::Checked : Qt::Unchecked);
+    for (int k = 0; k < static_cast<int>(fields.size()); ++k) SetStoredCell(*item, k, fields[k]);
+    item->setCheckState(0, CellOf(fields, kRuleIsdo) == "1" ? Qt::Checked : Qt::Unchecked);
     items << item;
   }
   addTopLevelItems(items);
 }
 
-SchemeRow SchemeList::Row(int i) const {
-  SchemeRow row;
+SchemeCells SchemeList::Row(int i) const {
+  SchemeCells row;
   const QTreeWidgetItem* item = topLevelItem(i);
   if (item == nullptr) return row;
   row.reserve(columnCount());
-  for (int k = 0; k < columnCount(); ++k) row.push_back(item->data(k, kRawRole).toByteArray().toStdString());
+  for (int k = 0; k < columnCount(); ++k) row.push_back(StoredCell(*item, k));
   return row;
 }
 
-std::optional<SchemeRow> SchemeList::SelectedRow() const {
+std::optional<SchemeCells> SchemeList::SelectedRow() const {
   const QList<QTreeWidgetItem*> selected = selectedItems();
   if (selected.isEmpty()) return std::nullopt;
   return Row(indexOfTopLevelItem(selected.front()));
 }
 
 void SchemeList::PrepareMenu() {
-  const std::optional<SchemeRow> row = SelectedRow();
+  const std::optional<SchemeCells> row = SelectedRow();
   for (QAction* action : {edit_, copy_, delete_, defaultTick_}) action->setEnabled(row.has_value());
   new_->setEnabled(true);
-  if (row) defaultTick_->setChecked(row->size() > kIsdoColumn && (*row)[kIsdoColumn] == "1");
+  if (row) defaultTick_->setChecked(CellOf(*row, kRuleIsdo) == "1");
 }
 
 void SchemeList::contextMenuEvent(QContextMenuEvent* event) {
@@ -98,7 +97,7 @@ void SchemeList::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void SchemeList::DeleteSelected() {
-  const std::optional<SchemeRow> row = SelectedRow();
+  const std::optional<SchemeCells> row = SelectedRow();
   if (!row || row->empty()) return;
   // No question and no report: the refreshed list shows what happened.
   Execute(options_, SchemeDeleteStatement(row->front()));
@@ -106,10 +105,9 @@ void SchemeList::DeleteSelected() {
 }
 
 void SchemeList::ToggleDefaultTick() {
-  const std::optional<SchemeRow> row = SelectedRow();
+  const std::optional<SchemeCells> row = SelectedRow();
   if (!row || row->empty()) return;
-  const std::string isdo = row->size() > kIsdoColumn ? (*row)[kIsdoColumn] : std::string();
-  Execute(options_, SchemeDefaultTickStatement(isdo, row->front()));
+  Execute(options_, SchemeDefaultTickStatement(CellOf(*row, kRuleIsdo), row->front()));
   FillSchemeList();
 }
 

@@ -17,8 +17,10 @@ class Connection;
 
 namespace qw::ui {
 
-// One row of rule: cell k holds column k, in GBK.
-using SchemeRow = std::vector<std::string>;
+// One row of rule as the list shows it: cell k holds column k, in GBK, however many columns the table has.
+using SchemeCells = std::vector<std::string>;
+// Cell k, or the empty text beyond the row (a new scheme has no row, a user's table may have fewer columns).
+const std::string& CellOf(const SchemeCells& row, std::size_t k);
 
 enum class LoadMode { New, Edit, Copy };
 
@@ -32,9 +34,9 @@ class SchemeList final : public QTreeWidget {
   void FillSchemeList();
 
   // The cells of the selected row, or nothing.
-  std::optional<SchemeRow> SelectedRow() const;
+  std::optional<SchemeCells> SelectedRow() const;
   // The cells of row i as read from the database.
-  SchemeRow Row(int i) const;
+  SchemeCells Row(int i) const;
 
   // Enables and ticks the entries for the selected row; the right click does this before the menu shows.
   void PrepareMenu();
@@ -50,7 +52,7 @@ class SchemeList final : public QTreeWidget {
 
  signals:
   // 新建监控方案, 编辑, 复制: the editor loads the row (none for a new scheme).
-  void loadRequested(qw::ui::LoadMode mode, const qw::ui::SchemeRow& row);
+  void loadRequested(qw::ui::LoadMode mode, const qw::ui::SchemeCells& row);
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

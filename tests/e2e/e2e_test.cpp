@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 
 #include <QApplication>
 #include <QColor>
@@ -21,8 +20,8 @@
 
 #include "forum_simulator.h"
 #include "layout_probe.h"
+#include "storage/database.h"
 #include "storage/settings_file.h"
-#include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "ui/main/program_look.h"
 #include "x_session.h"
@@ -41,28 +40,14 @@ const QString kBoardExpression =
     QStringLiteral(R"re(<a href="(thread-(\d+)-1-1\.html)" class="s xst">(.*?)</a>)re");
 const QString kNewsExpression = QStringLiteral(R"re(<a href="(/news/(\d+)\.html)">(.*?)</a>)re");
 
-// A read of the program's database from beside it, as a backup tool would read it.
+// A read of the program's database from beside it, as a backup tool would read it; texts in UTF-8.
 std::vector<std::vector<std::string>> Rows(const fs::path& db, const std::string& sql) {
-  std::vector<std::vector<std::string>> rows;
-  sqlite3* handle = nullptr;
-  if (sqlite3_open_v2(db.c_str(), &handle, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(handle);
-    return rows;
+  Connection connection;
+  OpenDatabase(connection, db);
+  std::vector<std::vector<std::string>> rows = Query(connection, sql).rows;
+  for (auto& row : rows) {
+    for (std::string& field : row) field = GbkToUtf8(field);
   }
-  sqlite3_busy_timeout(handle, 2000);
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(handle, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int k = 0; k < sqlite3_column_count(statement); ++k) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, k));
-        row.push_back(text != nullptr ? GbkToUtf8(text) : "");
-      }
-      rows.push_back(row);
-    }
-  }
-  sqlite3_finalize(statement);
-  sqlite3_close(handle);
   return rows;
 }
 
@@ -195,17 +180,17 @@ class Program {
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  fs::path Db() const { return dir_.path() / "mavo.sdb"; }
+  fs::path Db() const { return dir_.Database(); }
 
   void StartProgram() {
-    program_ = std::make_unique<Program>(dir_.path());
+    program_ = std::make_unique<Program>(dir_.Path());
     ASSERT_TRUE(program_->Start()) << "the main window did not appear";
     main_ = program_->Geometry();
     ASSERT_FALSE(main_.isEmpty());
     Probe();
   }
   // Learns the places of the controls on the program directory as it stands now.
-  void Probe() { probe_ = std::make_unique<LayoutProbe>(dir_.path(), main_.size()); }
+  void Probe() { probe_ = std::make_unique<LayoutProbe>(dir_.Path(), main_.size()); }
 
   QPoint AtMain(const char* name) const { return main_.topLeft() + probe_->Main(name); }
   QPoint AtOptions(const char* name) const { return options_.topLeft() + probe_->Options(name); }
@@ -293,7 +278,7 @@ class EndToEndTest : public ::testing::Test {
     if (!shot.empty()) Save(GrabOptions(), shot);
   }
 
-  TempDir dir_;
+  ProgramDir dir_;
   ForumSimulator sim_;
   Person person_;
   std::unique_ptr<Program> program_;
@@ -317,7 +302,7 @@ std::vector<std::string> StoredArticles(const fs::path& db) {
 }
 
 TEST_F(EndToEndTest, ADayOfMonitoring) {
-  Program::Install(dir_.path());
+  Program::Install(dir_.Path());
   sim_.AddBoardArticles(4);
   sim_.AddNewsArticles(3);
   StartProgram();
@@ -484,7 +469,7 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
       << lastCycle.toStdString();
   EXPECT_FALSE(lastCycle.contains(QStringLiteral("insert into info"))) << lastCycle.toStdString();
 
-  const SettingsFile settings(dir_.path() / "mavonet.ini");
+  const SettingsFile settings(dir_.Settings());
   EXPECT_EQ(GbkToUtf8(settings.ReadSetting(CategoriesKey())), "<新闻><论坛>");
   EXPECT_EQ(settings.ReadSetting(IconKey()), "1");
   EXPECT_EQ(settings.ReadSetting(SoundKey()), "1");
@@ -495,9 +480,8 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
 
 // A program directory as a user's would be after setting up the two sites: categories, alerts on, both
 // schemes ticked by default.
-void PrepareSchemes(const fs::path& dir, const ForumSimulator& sim) {
-  std::ofstream(dir / "mavonet.ini", std::ios::binary)
-      << Utf8ToGbk("[配置]\r\n类别=<新闻><论坛>\r\n图标提醒=1\r\n语音提醒=0\r\n");
+void PrepareSchemes(ProgramDir& dir, const ForumSimulator& sim) {
+  dir.WriteSettings({"类别=<新闻><论坛>", "图标提醒=1", "语音提醒=0"});
   const std::string base = sim.BoardUrl().substr(0, sim.BoardUrl().find("/bbs/"));
   const std::string sql =
       "insert into "
@@ -511,17 +495,14 @@ void PrepareSchemes(const fs::path& dir, const ForumSimulator& sim) {
       "isdo,lastid,type) values(2,2,'0','本地新闻','" +
       sim.NewsUrl() + "','','Mozilla/5.0','" + base + "[1]','" + kNewsExpression.toStdString() +
       "','<div id=\"news\">','</body>','3','1','',1,0,'0');";
-  sqlite3* db = nullptr;
-  sqlite3_open((dir / "mavo.sdb").c_str(), &db);
-  sqlite3_exec(db, Utf8ToGbk(sql).c_str(), nullptr, nullptr, nullptr);
-  sqlite3_close(db);
+  dir.Sql(sql);
 }
 
 TEST_F(EndToEndTest, KilledInTheMiddleOfAPassComesBackWhole) {
-  Program::Install(dir_.path());
+  Program::Install(dir_.Path());
   sim_.AddBoardArticles(6);
   sim_.AddNewsArticles(3);
-  PrepareSchemes(dir_.path(), sim_);
+  PrepareSchemes(dir_, sim_);
   StartProgram();
   person_.Click(AtMain("频率框"));
   person_.Replace(QStringLiteral("10"));
@@ -531,7 +512,7 @@ TEST_F(EndToEndTest, KilledInTheMiddleOfAPassComesBackWhole) {
   ASSERT_TRUE(WaitFor([&] { return Count(Db(), "select count(*) from info") >= 2; }, 30s, 20ms));
   program_->KillHard();
   // The mini homepage's helper ends with the program that started it.
-  EXPECT_TRUE(WaitFor([&] { return HelpersRunningIn(dir_.path()) == 0; }, 10s))
+  EXPECT_TRUE(WaitFor([&] { return HelpersRunningIn(dir_.Path()) == 0; }, 10s))
       << "the homepage helper outlived the program";
   const int storedBeforeKill = Count(Db(), "select count(*) from info");
   EXPECT_LT(storedBeforeKill, 6) << "the pass had ended before the kill";
@@ -552,7 +533,7 @@ TEST_F(EndToEndTest, KilledInTheMiddleOfAPassComesBackWhole) {
 }
 
 TEST_F(EndToEndTest, StartsOnAMillionArticles) {
-  Program::Install(dir_.path());
+  Program::Install(dir_.Path());
   std::string sql = "begin;";
   for (int id = 1; id <= 2000; ++id) {
     const std::string n = std::to_string(id);
@@ -565,13 +546,10 @@ TEST_F(EndToEndTest, StartsOnAMillionArticles) {
       "insert into info(planname,planid,title,url,other,addtime,issoucang) select 'site', i % 2000 + 1, "
       "'title of article ' || i, 'http://bbs.example/thread-' || i || '.html', '', '2026-12-10 9:5 7', "
       "i % 1000 = 0 from n; commit;";
-  sqlite3* db = nullptr;
-  sqlite3_open(Db().c_str(), &db);
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
-  std::string categories = "[配置]\r\n类别=";
+  dir_.SqlBytes(sql);
+  std::string categories = "类别=";
   for (int c = 1; c <= 20; ++c) categories += "<分类" + std::to_string(c) + ">";
-  std::ofstream(dir_.path() / "mavonet.ini", std::ios::binary) << Utf8ToGbk(categories + "\r\n");
+  dir_.WriteSettings({categories});
 
   QElapsedTimer clock;
   clock.start();

@@ -15,7 +15,7 @@
 #include "board_pages.h"
 #include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/database.h"
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"

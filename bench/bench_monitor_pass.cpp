@@ -29,7 +29,7 @@
 #include "fetch/http_fetcher.h"
 #include "monitor/monitor_worker.h"
 #include "monitor/scheme_locks.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "monitor/stoppable_log.h"
 #include "storage/database.h"
 #include "storage/database_busy.h"

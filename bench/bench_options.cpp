@@ -24,7 +24,7 @@
 #include <string>
 
 #include "fetch/http_fetcher.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/database.h"
 #include "storage/settings_file.h"
 #include "storage/sql_runner.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "extract/pipeline.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/sql_literal.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"

@@ -5,7 +5,7 @@
 #include "extract/collect_scheme.h"
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"

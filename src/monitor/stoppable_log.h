@@ -6,7 +6,7 @@
 #include <stop_token>
 #include <string>
 
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 
 namespace qw {
 

@@ -1,6 +1,6 @@
 #include "storage/sql_runner.h"
 
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "text/encoding.h"
 
 namespace qw {

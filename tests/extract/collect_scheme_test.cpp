@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/database.h"
 #include "storage/scheme_cache.h"
 #include "storage/sql_literal.h"

@@ -11,7 +11,7 @@
 
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "monitor/stoppable_log.h"
 #include "storage/database.h"
 #include "storage/database_busy.h"

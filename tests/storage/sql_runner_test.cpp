@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/database_fixture.h"
 #include "storage/sql_literal.h"
 #include "text/encoding.h"

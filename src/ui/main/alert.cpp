@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "monitor/notification_switches.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "text/encoding.h"
 #include "ui/main/app_icons.h"
 #include "ui/main/tray_icon.h"

@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <array>
 
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "storage/database.h"
 #include "storage/database_busy.h"
 #include "storage/sql_runner.h"

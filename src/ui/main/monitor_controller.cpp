@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "monitor/monitor_worker.h"
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 #include "monitor/stoppable_log.h"
 #include "storage/storage.h"
 #include "text/gbk_text.h"

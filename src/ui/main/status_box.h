@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 
 namespace qw::ui {
 

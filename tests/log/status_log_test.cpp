@@ -1,4 +1,4 @@
-#include "monitor/status_log.h"
+#include "log/status_log.h"
 
 #include <gtest/gtest.h>
 

@@ -44,8 +44,21 @@ void SchemeCache::Store(int id, SchemeRow row) {
   rows_[id] = std::move(row);
 }
 
+SchemeOptions SchemeCache::Options(int id) const {
+  std::shared_lock lock(mutex_);
+  const auto found = options_.find(id);
+  return found == options_.end() ? SchemeOptions{} : found->second;
+}
+
+void SchemeCache::StoreOptions(int id, SchemeOptions options) {
+  if (id <= 0) return;
+  std::unique_lock lock(mutex_);
+  options_[id] = std::move(options);
+}
+
 void RefreshSchemeCache(Connection& main, SchemeCache& cache) {
   const ResultTable table = Query(main, "select * from rule");
+  std::map<int, SchemeOptions> options = ReadAllSchemeOptions(main);
   const int columns = std::min(table.ColumnCount(), static_cast<int>(kRuleColumnCount));
   for (int r = 0; r < table.RowCount(); ++r) {
     const int id = ToInteger(table.Cell(r, kRuleId));
@@ -53,6 +66,7 @@ void RefreshSchemeCache(Connection& main, SchemeCache& cache) {
     SchemeRow row = cache.Row(id).value_or(SchemeRow{});
     for (int c = 0; c < columns; ++c) row[static_cast<std::size_t>(c)] = table.Cell(r, c);
     cache.Store(id, std::move(row));
+    cache.StoreOptions(id, std::move(options[id]));
   }
 }
 

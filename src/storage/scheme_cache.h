@@ -7,6 +7,8 @@
 #include <shared_mutex>
 #include <string>
 
+#include "storage/scheme_options.h"
+
 namespace qw {
 
 class Connection;
@@ -50,12 +52,18 @@ class SchemeCache {
   // Overwrites the row of id with the given cells (column 0 included).
   void Store(int id, SchemeRow row);
 
+  // The scheme's options beyond the columns of rule; none for an unknown id.
+  SchemeOptions Options(int id) const;
+  void StoreOptions(int id, SchemeOptions options);
+
  private:
   mutable std::shared_mutex mutex_;
   std::map<int, SchemeRow> rows_;
+  std::map<int, SchemeOptions> options_;
 };
 
-// Copies every row of "select * from rule" into the cache; rows of ids no longer in the table stay as they are.
+// Copies every row of "select * from rule" into the cache, with each scheme's options; rows of ids no longer
+// in the table stay as they are.
 void RefreshSchemeCache(Connection& main, SchemeCache& cache);
 
 }  // namespace qw

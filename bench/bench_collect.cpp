@@ -54,6 +54,7 @@ struct Fixture {
   SqlRunner sql{db, busy, log};
   SchemeCache cache;
   std::atomic<bool> flag{false};
+  CompletedSchemes completed;
 };
 
 void BM_BareFetches(benchmark::State& state) {
@@ -70,7 +71,7 @@ BENCHMARK(BM_BareFetches)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_PassNothingNew(benchmark::State& state) {
   Fixture fixture(0);
-  CollectContext context{fixture.cache, fixture.sql, fixture.log, fixture.flag};
+  CollectContext context{fixture.cache, fixture.sql, fixture.log, fixture.flag, fixture.completed};
   for (auto _ : state) {
     for (int board = 1; board <= kSchemes; ++board) CollectScheme(board, context);
   }
@@ -83,7 +84,7 @@ void BM_PassOneNewEach(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     Fixture fixture(1);
-    CollectContext context{fixture.cache, fixture.sql, fixture.log, fixture.flag};
+    CollectContext context{fixture.cache, fixture.sql, fixture.log, fixture.flag, fixture.completed};
     state.ResumeTiming();
     const auto start = std::chrono::steady_clock::now();
     for (int board = 1; board <= kSchemes; ++board) CollectScheme(board, context);

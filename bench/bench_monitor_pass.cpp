@@ -58,7 +58,7 @@ struct Program {
     MemoryStatusLog memory;
     std::stop_source stop;
     StoppableLog log(memory, stop);
-    MonitorContext context{cache, db, busy, log, flag, locks};
+    MonitorContext context{cache, db, busy, log, flag, locks, completed};
     const auto start = Clock::now();
     RunMonitorWorker(kPassAll, queue, 0, context, stop.get_token());
     return Seconds(start);
@@ -68,7 +68,7 @@ struct Program {
   double Serial(const std::vector<int>& queue) {
     MemoryStatusLog memory;
     SqlRunner sql(db, busy, memory);
-    CollectContext collect{cache, sql, memory, flag};
+    CollectContext collect{cache, sql, memory, flag, completed};
     const auto start = Clock::now();
     for (const int id : queue) {
       std::optional<SchemeLocks::Hold> hold;
@@ -87,6 +87,7 @@ struct Program {
   DatabaseBusy busy;
   SchemeCache cache;
   SchemeLocks locks;
+  CompletedSchemes completed;
   std::atomic<bool> flag{false};
 };
 

@@ -1,8 +1,6 @@
 #include "extract/collect_scheme.h"
 
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -38,36 +36,6 @@ SchemeSnapshot Snapshot(const SchemeRow& row) {
   s.mode = ToInteger(row[kRuleType]);
   s.lastId = ToInteger(row[kRuleLastid]);
   return s;
-}
-
-// Whether a scheme's marker stands after everything stored for it. It does not after a pass that ended before
-// it had stored all it offered (an insert failed, or a stop came between the inserts and the marker update),
-// nor, for all the program knows, before the first complete pass of this run (an earlier run may have ended
-// so). Until a pass completes, a scheme's passes look each hit up before storing it, so no article is stored
-// twice.
-class CompletedSchemes {
- public:
-  void Completed(int id) {
-    std::lock_guard lock(mutex_);
-    ids_.insert(id);
-  }
-  void Storing(int id) {
-    std::lock_guard lock(mutex_);
-    ids_.erase(id);
-  }
-  bool Has(int id) const {
-    std::lock_guard lock(mutex_);
-    return ids_.contains(id);
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::set<int> ids_;
-};
-
-CompletedSchemes& Completed() {
-  static CompletedSchemes completed;
-  return completed;
 }
 
 class Pass {
@@ -109,7 +77,7 @@ class Pass {
     std::int32_t highestId = s.lastId;
     std::string lastUrl;
     bool allStored = true;
-    const bool lookUpFirst = !Completed().Has(id_);
+    const bool lookUpFirst = !context_.completed.IsComplete(id_);
     // Walk backwards so that the oldest new article gets the smallest article id.
     // A stop ends the pass between two statements; the marker then stays, so the next run offers the rest
     // again.
@@ -124,7 +92,7 @@ class Pass {
       if (lookUpFirst && AlreadyStored(GroupText(*hit, s.titleGroup), lastUrl)) continue;
       if (Stopped()) return;
       // Until the marker moves past it, this article would be offered again.
-      Completed().Storing(id_);
+      context_.completed.MarkIncomplete(id_);
       if (Store(s, *hit, lastUrl)) {
         context_.newArticleFlag.store(true);
       } else {
@@ -147,10 +115,17 @@ class Pass {
     const std::string highestText = std::to_string(highestId);
     context_.cache.Set(id_, kRuleArttile, newMarker);
     context_.cache.Set(id_, kRuleLastid, highestText);
-    context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
-                     "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText +
-                     " where id=" + idText_);
-    Completed().Completed(id_);
+    const SqlResult update =
+        context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" +
+                         SqlQuoted(lastUrl) + "',lasttime='" + SqlQuoted(Timestamp()) +
+                         "',lastid=" + highestText + " where id=" + idText_);
+    // A marker that did not reach the database comes back with the next refresh of the cache; until one
+    // does, the scheme's passes go on looking their hits up.
+    if (update.ok) {
+      context_.completed.MarkComplete(id_);
+    } else {
+      context_.completed.MarkIncomplete(id_);
+    }
   }
 
   // Whether this scheme has stored the article already (same title and address).
@@ -200,6 +175,21 @@ class Pass {
 };
 
 }  // namespace
+
+void CompletedSchemes::MarkComplete(int id) {
+  std::lock_guard lock(mutex_);
+  ids_.insert(id);
+}
+
+void CompletedSchemes::MarkIncomplete(int id) {
+  std::lock_guard lock(mutex_);
+  ids_.erase(id);
+}
+
+bool CompletedSchemes::IsComplete(int id) const {
+  std::lock_guard lock(mutex_);
+  return ids_.contains(id);
+}
 
 PageRequest PageRequestOf(const SchemeRow& row) {
   return {row[kRuleUrl], row[kRuleCookie], row[kRuleUa], row[kRuleCode]};

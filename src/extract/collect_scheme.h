@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <stop_token>
 #include <string>
 
@@ -22,12 +24,30 @@ inline constexpr int kNewestOnTop = 0;
 inline constexpr int kNewestAtBottom = 2;
 inline constexpr int kRisingId = 8;
 
+// The schemes whose marker stands after everything stored for them. It does not after a pass that ended
+// before it had stored all it offered (an insert failed, or a stop came between the inserts and the marker
+// update, or the update itself failed), nor, for all the program knows, before the first complete pass of
+// this run (an earlier run may have ended so). Until a pass completes, a scheme's passes look each hit up
+// before storing it, so no article is stored twice. One object serves every pass of a program run.
+class CompletedSchemes {
+ public:
+  void MarkComplete(int id);
+  // The marker no longer stands after everything stored: an article is being stored, or the update failed.
+  void MarkIncomplete(int id);
+  bool IsComplete(int id) const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::set<int> ids_;
+};
+
 struct CollectContext {
   SchemeCache& cache;
   SqlRunner& sql;
   StatusLog& log;
   // Set when new articles were stored; the end of a monitoring cycle reads and clears it.
   std::atomic<bool>& newArticleFlag;
+  CompletedSchemes& completed;
   FetchLimits fetchLimits{};
   std::stop_token stop{};
   // Runs after each stored article: processes pending events, then pauses 400 ms. Tests replace it.

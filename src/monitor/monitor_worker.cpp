@@ -59,6 +59,7 @@ void RunMonitorWorker(int passKind, const std::vector<int>& queue, std::int32_t 
                          sql,
                          context.log,
                          context.newArticleFlag,
+                         context.completed,
                          context.fetchLimits,
                          stop,
                          context.pauseAfterStore,

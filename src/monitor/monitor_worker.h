@@ -13,6 +13,7 @@
 
 namespace qw {
 
+class CompletedSchemes;
 class Connection;
 class DatabaseBusy;
 class SchemeCache;
@@ -43,6 +44,8 @@ struct MonitorContext {
   StatusLog& log;
   std::atomic<bool>& newArticleFlag;
   SchemeLocks& locks;
+  // Which schemes' markers stand after all they stored; shared by every worker of the program.
+  CompletedSchemes& completed;
   // At the end of a cycle that stored something: sound, tray icon, its status line, the flags.
   std::function<void(StatusLog& log)> notifyNewContent{};
   FetchLimits fetchLimits{};

@@ -16,6 +16,7 @@
 #include "storage/sql_runner.h"
 #include "support/http_test_server.h"
 #include "support/starter_schema.h"
+#include "support/statement_trace.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -91,7 +92,8 @@ class CollectSchemeTest : public ::testing::Test {
   SchemeCache cache_;
   std::atomic<bool> flag_{false};
   int pauses_ = 0;
-  CollectContext context_{cache_, sql_, log_, flag_};
+  CompletedSchemes completed_;
+  CollectContext context_{cache_, sql_, log_, flag_, completed_};
   std::mutex pageMutex_;
   std::string page_;
   test::HttpTestServer server_{[this](const test::ReceivedRequest&) {
@@ -239,16 +241,68 @@ TEST_F(CollectSchemeTest, AnArticleTheDatabaseAlwaysRefusesNeverMakesTheOthersCo
 }
 
 TEST_F(CollectSchemeTest, TheFirstPassOfARunSkipsWhatAnEarlierRunStoredBeforeItsMarkerMoved) {
-  // An earlier run stored B, then ended before moving the marker. The scheme's id is one no other test of this
-  // process has collected, as every id is new to a run.
+  // An earlier run stored B, then ended before moving the marker.
   Serve(ListPage({{3, "C"}, {2, "B"}}));
-  ASSERT_TRUE(Execute(db_, "insert into rule(id) values(4999)"));
   const int id = AddScheme(kNewestOnTop);
   ASSERT_TRUE(Execute(db_, "insert into info(planname,planid,title,url) values('x'," + std::to_string(id) +
                                ",'B','http://bbs.example/thread-2.html')"));
   Collect(id);
   EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"B", "C"}));
   EXPECT_EQ(cache_.Get(id, kRuleArttile), "C");
+}
+
+// The look-ups a pass made before storing, as their statements.
+int LookUps(const test::StatementTrace& trace) {
+  int count = 0;
+  for (const std::string& statement : trace.Statements()) {
+    count += statement.starts_with("select count(*) from info where planid=") ? 1 : 0;
+  }
+  return count;
+}
+
+TEST_F(CollectSchemeTest, PassesLookHitsUpUntilOneCompletesAndAgainAfterOneIsCutShort) {
+  Serve(ListPage({{3, "C"}, {2, "B"}}));
+  const int id = AddScheme(kNewestOnTop);
+  Collect(id);
+  {
+    // After a complete pass the marker is trusted: nothing is looked up.
+    Serve(ListPage({{5, "E"}, {4, "D"}, {3, "C"}, {2, "B"}}));
+    test::StatementTrace trace;
+    Collect(id);
+    EXPECT_EQ(LookUps(trace), 0);
+  }
+  // A stop after the first insert leaves the marker at E with F stored.
+  Serve(ListPage({{7, "G"}, {6, "F"}, {5, "E"}, {4, "D"}}));
+  std::stop_source stop;
+  context_.stop = stop.get_token();
+  context_.pauseAfterStore = [&] { stop.request_stop(); };
+  Collect(id);
+  ASSERT_EQ(cache_.Get(id, kRuleArttile), "E");
+  context_.stop = {};
+  context_.pauseAfterStore = [] {};
+  {
+    test::StatementTrace trace;
+    Collect(id);
+    EXPECT_EQ(LookUps(trace), 2);
+  }
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"B", "C", "D", "E", "F", "G"}));
+}
+
+TEST_F(CollectSchemeTest, AMarkerTheDatabaseRefusedLeavesTheNextPassesLookingUp) {
+  Serve(ListPage({{3, "C"}, {2, "B"}}));
+  const int id = AddScheme(kNewestOnTop);
+  ASSERT_TRUE(Execute(db_,
+                      "create trigger refuse before update on rule "
+                      "begin select raise(abort, 'refused by test'); end"));
+  Collect(id);
+  ASSERT_EQ(StoredTitles(), (std::vector<std::string>{"B", "C"}));
+  ASSERT_EQ(RuleCell(id, "arttile"), "");
+  // 刷新方案列表 brings the old marker back; the next pass offers B and C again and must not store them.
+  ASSERT_TRUE(Execute(db_, "drop trigger refuse"));
+  RefreshSchemeCache(db_, cache_);
+  Collect(id);
+  EXPECT_EQ(StoredTitles(), (std::vector<std::string>{"B", "C"}));
+  EXPECT_EQ(RuleCell(id, "arttile"), "C");
 }
 
 TEST_F(CollectSchemeTest, AnEmptyPageStoresNothingAndSaysWhy) {

@@ -64,6 +64,7 @@ struct Program {
                            sql,
                            log,
                            flag,
+                           completed,
                            context.fetchLimits,
                            stop.get_token(),
                            context.pauseAfterStore,
@@ -84,11 +85,12 @@ struct Program {
   DatabaseBusy busy;
   SchemeCache cache;
   SchemeLocks locks;
+  CompletedSchemes completed;
   std::atomic<bool> flag{false};
   MemoryStatusLog memory;
   std::stop_source stop;
   StoppableLog log{memory, stop};
-  MonitorContext context{cache, db, busy, log, flag, locks};
+  MonitorContext context{cache, db, busy, log, flag, locks, completed};
 };
 
 // Boards on local hosts: 127.0.0.2 answers slowly, the boards that come later in the queue sooner, and one
@@ -228,7 +230,8 @@ TEST(ConcurrentPassTest, AStopAbortsTheTransfersInFlightAndNothingFollowsIt) {
   for (int board = 2; board <= 6; ++board) boards.SetDelay(board, milliseconds(0));
   std::stop_source again;
   StoppableLog log{program.memory, again};
-  MonitorContext next{program.cache, program.db, program.busy, log, program.flag, program.locks};
+  MonitorContext next{program.cache, program.db, program.busy, log, program.flag, program.locks,
+                      program.completed};
   next.pauseAfterStore = [] {};
   RunMonitorWorker(kPassAll, queue, 0, next, again.get_token());
   EXPECT_EQ(program.Stored(), 3);

@@ -68,13 +68,14 @@ class MonitorWorkerTest : public ::testing::Test {
   DatabaseBusy busy_;
   SchemeCache cache_;
   SchemeLocks locks_;
+  CompletedSchemes completed_;
   std::atomic<bool> flag_{false};
   std::stop_source stop_;
   MemoryStatusLog memory_;
   StoppableLog log_{memory_, stop_};
   std::atomic<int> notified_{0};
   test::BoardServer boards_;
-  MonitorContext context_{cache_, db_, busy_, log_, flag_, locks_};
+  MonitorContext context_{cache_, db_, busy_, log_, flag_, locks_, completed_};
 };
 
 TEST_F(MonitorWorkerTest, ACycleLogsItsStepsNotifiesWaitsAndStartsAfresh) {
@@ -129,7 +130,7 @@ TEST_F(MonitorWorkerTest, AStopDuringAPassEndsItWithNoFurtherLineOrStatement) {
   // The next run offers the rest and stores each article once.
   std::stop_source again;
   StoppableLog log{memory_, again};
-  MonitorContext next{cache_, db_, busy_, log, flag_, locks_};
+  MonitorContext next{cache_, db_, busy_, log, flag_, locks_, completed_};
   next.pauseAfterStore = [] {};
   RunMonitorWorker(kPassAll, {3}, 0, next, again.get_token());
   EXPECT_EQ(Stored(), 3);
@@ -152,7 +153,7 @@ TEST_F(MonitorWorkerTest, OverlappingPassesOverOneSchemeStoreEachArticleOnce) {
   std::this_thread::sleep_for(milliseconds(20));
   std::stop_source other;
   StoppableLog log{memory_, other};
-  MonitorContext second{cache_, db_, busy_, log, flag_, locks_};
+  MonitorContext second{cache_, db_, busy_, log, flag_, locks_, completed_};
   second.pauseAfterStore = context_.pauseAfterStore;
   RunMonitorWorker(kPassAll, {3, 3}, 0, second, other.get_token());
   first.join();
@@ -238,7 +239,7 @@ TEST_F(MonitorWorkerTest, APassOverTheSchemeBetweenItsFetchAndItsTurnHasItFetche
     std::thread other([&] {
       std::stop_source otherStop;
       StoppableLog log{memory_, otherStop};
-      MonitorContext second{cache_, db_, busy_, log, flag_, locks_};
+      MonitorContext second{cache_, db_, busy_, log, flag_, locks_, completed_};
       second.pauseAfterStore = [] {};
       RunMonitorWorker(kPassAll, {5}, 0, second, otherStop.get_token());
     });

@@ -108,7 +108,7 @@ MonitorController::Worker* MonitorController::Start(int passKind, std::int32_t i
   Worker* raw = &worker;
   worker.thread = std::thread([this, raw, passKind, queue, intervalMs] {
     MonitorContext context{storage_.schemes, storage_.mainConnection, storage_.busy,
-                           raw->log,         alert_.NewArticleFlag(), locks_};
+                           raw->log,         alert_.NewArticleFlag(), locks_, completed_};
     context.notifyNewContent = [this](StatusLog& log) {
       alert_.NotifyNewContent(log, timing_.timestamp ? timing_.timestamp() : TimestampText());
     };

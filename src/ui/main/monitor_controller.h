@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
 #include "monitor/scheme_locks.h"
 
@@ -80,6 +81,7 @@ class MonitorController final : public QObject {
   MonitorTiming timing_;
   QWidget* window_;
   SchemeLocks locks_;
+  CompletedSchemes completed_;
   std::list<std::unique_ptr<Worker>> workers_;
   Worker* monitoring_ = nullptr;
 };

@@ -69,6 +69,8 @@ void RunMonitorWorker(int passKind, const std::vector<int>& queue, std::int32_t 
     if (!CollectQueue(queue, context, collect, stop)) return;
     if (passKind != kPassMonitoring || stop.stop_requested()) return;
     context.log.AppendStatusLine(QW_GBK("\r\n本轮执行完毕！----") + timestamp());
+    // A stop since the round's last line leaves it without an alert, as it leaves it without the line.
+    if (stop.stop_requested()) return;
     if (context.newArticleFlag.load() && context.notifyNewContent) context.notifyNewContent(context.log);
     if (!WaitPumping(intervalMs, 0, stop)) return;
     context.log.SetStatusText("");

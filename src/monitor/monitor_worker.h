@@ -46,7 +46,8 @@ struct MonitorContext {
   SchemeLocks& locks;
   // Which schemes' markers stand after all they stored; shared by every worker of the program.
   CompletedSchemes& completed;
-  // At the end of a cycle that stored something: sound, tray icon, its status line, the flags.
+  // At the end of a cycle that stored something: sound, tray icon, its status line, the flags. Not called
+  // once the worker is stopped.
   std::function<void(StatusLog& log)> notifyNewContent{};
   FetchLimits fetchLimits{};
   // Tests replace the 400 ms pause after each stored article and the time text.

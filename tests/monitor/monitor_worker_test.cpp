@@ -136,6 +136,19 @@ TEST_F(MonitorWorkerTest, AStopDuringAPassEndsItWithNoFurtherLineOrStatement) {
   EXPECT_EQ(Stored(), 3);
 }
 
+TEST_F(MonitorWorkerTest, AStopAsTheRoundEndsGivesNeitherItsLineNorAnAlert) {
+  boards_.SetArticles(1, {{1, "A1"}});
+  // The first time text asked for after the last scheme's line is the round's own.
+  context_.timestamp = [this] {
+    if (memory_.Text().find(QW_GBK("任务5已结束")) != std::string::npos) log_.Stop();
+    return std::string(kStamp);
+  };
+  RunMonitorWorker(kPassMonitoring, {3, 5}, 10000, context_, stop_.get_token());
+  EXPECT_EQ(Stored(), 1);
+  EXPECT_EQ(memory_.Text().find(QW_GBK("本轮执行完毕")), std::string::npos);
+  EXPECT_EQ(notified_, 0);
+}
+
 TEST_F(MonitorWorkerTest, AOneOffPassWritesNoCycleLineAndGivesNoAlert) {
   boards_.SetArticles(1, {{1, "A1"}});
   RunMonitorWorker(kPassAll, {3, 5}, 10000, context_, stop_.get_token());

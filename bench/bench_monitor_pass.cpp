@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@
 #include "board_pages.h"
 #include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
+#include "monitor/fetch_ahead.h"
 #include "monitor/monitor_worker.h"
 #include "monitor/scheme_locks.h"
 #include "log/status_log.h"
@@ -146,6 +148,43 @@ BENCHMARK(BM_SlowSites)
     ->Iterations(3)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
+
+// ---- Large slow pages: a pass that moves several times the byte budget of pages held ahead
+
+constexpr int kLargeSlowSchemes = 200;
+constexpr auto kLargeSlowDelay = std::chrono::milliseconds(200);
+
+void BM_LargeSlowPages(benchmark::State& state) {
+  // 1 MiB pages, each answered after 200 ms, on ten hosts in turn.
+  static const std::string response = test::MakeResponse(200, bench::BoardPage(1, 0, 1u << 20));
+  std::vector<std::unique_ptr<test::HttpTestServer>> hosts;
+  for (int h = 0; h < kHosts; ++h) {
+    hosts.push_back(std::make_unique<test::HttpTestServer>(
+        [](const test::ReceivedRequest&, test::ResponseStream& stream) {
+          if (stream.HoldFor(kLargeSlowDelay)) (void)stream.Send(response);
+        },
+        test::ServerOptions{"127.0.0." + std::to_string(h + 2)}));
+    hosts.back()->KeepRequests(false);
+  }
+  std::string schemes;
+  for (int id = 1; id <= kLargeSlowSchemes; ++id) {
+    const auto& host = hosts[static_cast<std::size_t>((id - 1) % kHosts)];
+    schemes += bench::BoardSchemeInsert(id, host->Url("/board-" + std::to_string(id) + ".html"));
+  }
+  Program program(schemes);
+  const std::vector<int> queue = Queue(kLargeSlowSchemes);
+  // What 16 transfers at a time need at the least: one delay per full round of transfers.
+  const double floor = std::ceil(static_cast<double>(kLargeSlowSchemes) / kTransfersInFlight) *
+                       std::chrono::duration<double>(kLargeSlowDelay).count();
+  for (auto _ : state) {
+    const double seconds = program.Ahead(queue);
+    state.SetIterationTime(seconds);
+    state.counters["floor_s"] = floor;
+    state.counters["x_floor"] = seconds / floor;
+  }
+  if (program.flag) state.SkipWithError("a page held something new");
+}
+BENCHMARK(BM_LargeSlowPages)->Iterations(2)->UseManualTime()->Unit(benchmark::kSecond);
 
 // ---- Fast local pages
 

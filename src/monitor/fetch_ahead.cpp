@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 #include "fetch/url.h"
 #include "monitor/scheme_locks.h"
@@ -49,8 +50,7 @@ std::optional<FetchedPage> FetchAhead::Take(std::size_t index, const PageRequest
     entry.state = State::kWaiting;
     changed_.notify_all();
   }
-  std::optional<FetchedPage> page = std::move(entry.page);
-  Drop(entry);
+  std::optional<FetchedPage> page = Release(entry);
   Advance();
   return page;
 }
@@ -64,11 +64,13 @@ void FetchAhead::Skip(std::size_t index) {
   Advance();
 }
 
-// With mutex_ held: the entry's page, if any, no longer counts as held.
-void FetchAhead::Drop(Entry& entry) {
+// With mutex_ held: the entry gives up its page, if any, which no longer counts as held.
+std::optional<FetchedPage> FetchAhead::Release(Entry& entry) {
   if (entry.page) heldBytes_ -= entry.page->text.size();
-  entry.page.reset();
+  return std::exchange(entry.page, std::nullopt);
 }
+
+void FetchAhead::Drop(Entry& entry) { Release(entry); }
 
 // With mutex_ held.
 void FetchAhead::Admit() {

@@ -79,6 +79,7 @@ class FetchAhead {
 
   void Admit();
   void Advance();
+  std::optional<FetchedPage> Release(Entry& entry);
   void Drop(Entry& entry);
   Entry* Next();
   void Work();

@@ -301,5 +301,39 @@ TEST(ConcurrentPassTest, PagesHeldForLaterTurnsStayWithinTheirByteBudget) {
   EXPECT_NE(program.memory.Text().find(QW_GBK("\r\n任务79已结束")), std::string::npos);
 }
 
+TEST(ConcurrentPassTest, APassThatMovesMoreThanTheByteBudgetKeepsFetchingAhead) {
+  // 1 MiB pages that take 100 ms each: the pass moves half as much again as the budget, taking each page at
+  // its turn, so the pages held ahead stay far below it and transfers keep overlapping to the end.
+  constexpr std::size_t kPageBytes = 1u << 20;
+  const int pages = static_cast<int>(kFetchAheadBytes / kPageBytes) * 3 / 2;
+  static const std::string response = test::MakeResponse(200, std::string(kPageBytes, 'x'));
+  std::atomic<int> requests{0};
+  std::atomic<int> lateOverlap{0};
+  std::unique_ptr<test::HttpTestServer> server;
+  server = std::make_unique<test::HttpTestServer>(
+      [&](const test::ReceivedRequest&, test::ResponseStream& stream) {
+        if (++requests > pages - 8) {
+          const int now = server->Connections().Now();
+          for (int seen = lateOverlap; now > seen && !lateOverlap.compare_exchange_weak(seen, now);) {
+          }
+        }
+        if (stream.HoldFor(milliseconds(100))) (void)stream.Send(response);
+      });
+  server->KeepRequests(false);
+  test::BoardServer names;
+  std::string schemes;
+  std::vector<int> queue;
+  for (int id = 200; id < 200 + pages; ++id) {
+    schemes += names.SchemeInsert(id, 1, "S", id, kNewestOnTop, true) + "update rule set url='" +
+               server->Url("/board.html") + "' where id=" + std::to_string(id) + ";";
+    queue.push_back(id);
+  }
+  Program program(schemes);
+  program.RunConcurrently(queue);
+  EXPECT_EQ(requests, pages);
+  // The last pages were asked for while others were in flight, as many as the host allows.
+  EXPECT_EQ(lateOverlap, kTransfersPerHost);
+}
+
 }  // namespace
 }  // namespace qw

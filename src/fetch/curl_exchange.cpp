@@ -123,6 +123,11 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
                            Clock::time_point deadline, std::stop_token stop) {
   InitCurlOnce();
   ExchangeResult result;
+  // A stopped fetch sends nothing: not even a name look-up or a connection starts.
+  if (stop.stop_requested()) {
+    result.outcome = ExchangeResult::Outcome::kAborted;
+    return result;
+  }
   std::unique_ptr<CURL, EasyFree> easy(curl_easy_init());
   std::unique_ptr<CURLM, MultiFree> multi(curl_multi_init());
   if (!easy || !multi) return result;
@@ -220,6 +225,11 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
     std::stop_callback wake(stop, [m = multi.get()] { curl_multi_wakeup(m); });
     int running = 1;
     while (true) {
+      // The token is looked at before each step, as a step may start the look-up or the connection.
+      if (stop.stop_requested()) {
+        aborted = true;
+        break;
+      }
       if (curl_multi_perform(multi.get(), &running) != CURLM_OK || running == 0) break;
       const auto moment = Clock::now();
       const auto stallEnd = transfer.lastByte + limits.stallTimeout;

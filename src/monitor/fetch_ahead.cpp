@@ -117,7 +117,10 @@ void FetchAhead::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     Entry* entry = nullptr;
-    if (!changed_.wait(lock, abort, [&] { return (entry = Next()) != nullptr; })) return;
+    // Once stopped, the wait still reports whether an entry is waiting; no transfer starts then.
+    if (!changed_.wait(lock, abort, [&] { return (entry = Next()) != nullptr; }) || abort.stop_requested()) {
+      return;
+    }
     if (!entry->atTurn) {
       // While another pass holds the scheme, the page would be judged on a marker that pass has not left yet,
       // and asked with a cookie it is about to replace: it is asked for at the scheme's turn instead. This

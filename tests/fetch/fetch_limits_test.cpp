@@ -78,6 +78,14 @@ TEST(FetchLimitsTest, StopRequestEndsTheFetchAtOnce) {
   EXPECT_EQ(body, "");
 }
 
+TEST(FetchLimitsTest, AFetchStoppedBeforeItStartsOpensNoConnection) {
+  HttpTestServer server([](const ReceivedRequest&) { return test::MakeResponse(200, "page"); });
+  std::stop_source stop;
+  stop.request_stop();
+  EXPECT_EQ(FetchPage(Request(server.Url("/")), nullptr, Short(), stop.get_token()), "");
+  EXPECT_EQ(server.ConnectionsOpened(), 0);
+}
+
 TEST(FetchLimitsTest, EndlessBodyStopsAtTheCapWithTheCappedBytes) {
   HttpTestServer endless([](const ReceivedRequest&, ResponseStream& out) {
     if (!out.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;

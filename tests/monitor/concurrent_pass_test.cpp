@@ -240,6 +240,26 @@ TEST(ConcurrentPassTest, AStopAbortsTheTransfersInFlightAndNothingFollowsIt) {
   EXPECT_NE(program.memory.Text().find(QW_GBK("\r\n任务36已结束")), std::string::npos);
 }
 
+TEST(ConcurrentPassTest, AStoppedPassOpensNoFurtherConnection) {
+  // Twenty boards on one host that never answers: the host's share of transfers is in flight at the stop.
+  test::HttpTestServer server(test::HttpTestServer::NeverAnswer());
+  test::BoardServer names;
+  std::string schemes;
+  std::vector<int> queue;
+  for (int id = 40; id < 60; ++id) {
+    schemes += names.SchemeInsert(id, 1, "S", id, kNewestOnTop, true) + "update rule set url='" +
+               server.Url("/board.html") + "' where id=" + std::to_string(id) + ";";
+    queue.push_back(id);
+  }
+  Program program(schemes);
+  std::thread worker([&] { program.RunConcurrently(queue); });
+  EXPECT_TRUE(Eventually([&] { return server.Connections().Now() == kTransfersPerHost; }));
+  program.log.Stop();
+  worker.join();
+  // Every connection the pass opened was opened before the stop.
+  EXPECT_EQ(server.ConnectionsOpened(), kTransfersPerHost);
+}
+
 TEST(ConcurrentPassTest, AtMostSixteenTransfersAreInFlightAndFourPerHost) {
   // Six hosts with eight boards each, in the queue host after host; every page takes 150 ms.
   test::ConnectionGauge all;

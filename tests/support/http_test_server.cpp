@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -323,6 +324,9 @@ struct HttpTestServer::Impl {
   std::vector<ReceivedRequest> requests;
   bool keepRequests = true;
   std::vector<Worker> workers;
+  // Connections taken from the listening socket; counted under acceptMutex with the take itself.
+  mutable std::mutex acceptMutex;
+  int accepted = 0;
 
   Impl(StreamHandler h, const TlsIdentity* identity, ServerOptions o)
       : handler(std::move(h)), options(std::move(o)) {
@@ -372,7 +376,12 @@ struct HttpTestServer::Impl {
     while (!stopping) {
       pollfd p{listenFd, POLLIN, 0};
       if (::poll(&p, 1, kPollSliceMs) <= 0) continue;
-      const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+      int fd = -1;
+      {
+        std::lock_guard taking(acceptMutex);
+        fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) ++accepted;
+      }
       if (fd < 0) continue;
       auto done = std::make_shared<std::atomic<bool>>(false);
       std::lock_guard lock(mutex);
@@ -481,6 +490,16 @@ std::string HttpTestServer::Url(std::string_view pathAndQuery) const {
 }
 
 const ConnectionGauge& HttpTestServer::Connections() const { return impl_->connections; }
+
+int HttpTestServer::ConnectionsOpened() const {
+  std::lock_guard taking(impl_->acceptMutex);
+  // For a listening socket the kernel reports the connections waiting to be accepted as unacked.
+  tcp_info info{};
+  socklen_t length = sizeof info;
+  const int waiting =
+      ::getsockopt(impl_->listenFd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 ? static_cast<int>(info.tcpi_unacked) : 0;
+  return impl_->accepted + waiting;
+}
 
 void HttpTestServer::KeepRequests(bool keep) {
   std::lock_guard lock(impl_->mutex);

@@ -90,6 +90,9 @@ class HttpTestServer {
   std::string Url(std::string_view pathAndQuery) const;
   // The exchanges this server holds at once.
   const ConnectionGauge& Connections() const;
+  // Every connection a client has opened to the server so far, accepted or still waiting to be: a client's
+  // connection counts as soon as its handshake is done, before the server takes it.
+  int ConnectionsOpened() const;
   // The requests received so far, in the order they were complete.
   std::vector<ReceivedRequest> Requests() const;
   // Whether requests are kept for Requests() (on by default); a long soak turns it off.

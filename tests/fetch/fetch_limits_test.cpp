@@ -8,6 +8,7 @@
 #include "fetch/http_fetcher.h"
 #include "support/fetch_request.h"
 #include "support/http_test_server.h"
+#include "support/waits.h"
 
 namespace qw {
 namespace {
@@ -70,7 +71,7 @@ TEST(FetchLimitsTest, StopRequestEndsTheFetchAtOnce) {
   std::stop_source stop;
   std::string body = "unset";
   std::thread fetcher([&] { body = FetchPage(Request(silent.Url("/")), nullptr, limits, stop.get_token()); });
-  while (silent.Requests().empty()) std::this_thread::sleep_for(milliseconds(5));
+  EXPECT_TRUE(test::Eventually([&] { return !silent.Requests().empty(); }));
   const auto stopped = Clock::now();
   stop.request_stop();
   fetcher.join();

@@ -8,11 +8,14 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <fstream>
 #include <random>
 #include <thread>
 
 #include "storage/database_fixture.h"
+#include "support/waits.h"
 #include "text/encoding.h"
 #include "text/waiting.h"
 
@@ -144,6 +147,51 @@ TEST_F(DatabaseTest, StatementWaitsForTheOtherConnectionsWriteLock) {
   releaser.join();
   EXPECT_TRUE(ok) << LastError(main_);
   EXPECT_EQ(Query(main_, "select * from rule").RowCount(), 1);
+}
+
+// A connection of its own on the fixture's file whose write lock stays held, and the statement of another
+// connection that waits for it, run where a hung wait cannot hold the test.
+struct LockedFile {
+  explicit LockedFile(const std::filesystem::path& path) {
+    EXPECT_EQ(OpenDatabase(*holder, path), OpenResult::Opened);
+    EXPECT_TRUE(Execute(*holder, "begin immediate"));
+    EXPECT_EQ(OpenDatabase(*waiter, path), OpenResult::Opened);
+  }
+  std::shared_ptr<Connection> holder = std::make_shared<Connection>();
+  std::shared_ptr<Connection> waiter = std::make_shared<Connection>();
+};
+
+TEST_F(DatabaseTest, AStatementWaitingForTheOtherConnectionsLockGivesUpAtTheBusyTimeOut) {
+  LockedFile file(path_);
+  const auto start = std::chrono::steady_clock::now();
+  const std::optional<bool> ok =
+      FinishesWithin(std::chrono::milliseconds(kBusyTimeoutMs + 5000), [waiter = file.waiter] {
+        return Execute(*waiter, "insert into info(title) values('late')");
+      });
+  ASSERT_TRUE(ok.has_value()) << "the statement never gave up";
+  EXPECT_FALSE(*ok);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kBusyTimeoutMs));
+  EXPECT_EQ(LastError(*file.waiter), "database is locked");
+}
+
+TEST_F(DatabaseTest, AStoppedWorkersStatementNoLongerWaitsForTheOtherConnectionsLock) {
+  LockedFile file(path_);
+  std::stop_source stop;
+  std::thread stopper([stop]() mutable {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.request_stop();
+  });
+  // Far below the busy time-out: the statement ends at the stop, not at the time-out.
+  const std::optional<bool> ok =
+      FinishesWithin(std::chrono::milliseconds(kBusyTimeoutMs / 2), [waiter = file.waiter, token = stop.get_token()] {
+        SetThreadStopToken(token);
+        return Execute(*waiter, "insert into info(title) values('late')");
+      });
+  stopper.join();
+  ASSERT_TRUE(ok.has_value()) << "the stopped worker's statement went on waiting";
+  EXPECT_FALSE(*ok);
+  EXPECT_TRUE(Execute(*file.holder, "commit"));
+  EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), "0");
 }
 
 TEST_F(DatabaseTest, OneConnectionServesSeveralThreads) {

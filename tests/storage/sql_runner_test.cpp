@@ -53,17 +53,41 @@ TEST_F(SqlRunnerTest, FailuresCarryTheErrorText) {
   EXPECT_FALSE(busy_.IsBusy());
 }
 
+// Holds the busy flag on a thread of its own, as a statement of another worker does, until released.
+class OtherHolder {
+ public:
+  explicit OtherHolder(DatabaseBusy& busy) : busy_(busy) {
+    thread_ = std::thread([this] {
+      held_ = busy_.TryAcquire();
+      while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      if (held_) busy_.Release();
+    });
+    while (!held_ && !busy_.IsBusy()) std::this_thread::yield();
+  }
+  ~OtherHolder() { Release(); }
+  void Release() {
+    release_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  DatabaseBusy& busy_;
+  std::atomic<bool> held_{false};
+  std::atomic<bool> release_{false};
+  std::thread thread_;
+};
+
 TEST_F(SqlRunnerTest, AStatementStillWaitingForTheFlagIsDroppedByAStop) {
   std::stop_source stop;
   SqlRunner worker{main_, busy_, log_, stop.get_token()};
-  ASSERT_TRUE(busy_.TryAcquire());
+  OtherHolder holder(busy_);
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     stop.request_stop();
   });
   const SqlResult dropped = worker.Run("insert into info(title) values('late')");
   stopper.join();
-  busy_.Release();
+  holder.Release();
   EXPECT_FALSE(dropped.ok);
   EXPECT_EQ(Query(main_, "select count(*) from info").Cell(0, 0), "0");
   EXPECT_TRUE(log_.Text().empty());
@@ -88,17 +112,22 @@ TEST(SqlRunnerWithoutTablesTest, DatabaseWithoutTheTablesAndUnopenedConnectionFa
 }
 
 TEST_F(SqlRunnerTest, WaitsWhileTheFlagIsHeld) {
-  ASSERT_TRUE(busy_.TryAcquire());
-  std::atomic<bool> finished{false};
-  std::thread worker([&] {
-    runner_.Run("insert into info(title) values('late')");
-    finished = true;
+  // The holder's own statement comes well after the runner began to wait, and before it lets go: a runner
+  // that did not wait would store its row first.
+  std::atomic<bool> held{false};
+  std::thread holder([&] {
+    ASSERT_TRUE(busy_.TryAcquire());
+    held = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Execute(main_, "insert into info(title) values('holder')");
+    busy_.Release();
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  EXPECT_FALSE(finished);
-  EXPECT_EQ(log_.Text(), "");
-  busy_.Release();
-  worker.join();
+  while (!held) std::this_thread::yield();
+  runner_.Run("insert into info(title) values('late')");
+  holder.join();
+  const ResultTable rows = Query(main_, "select title from info order by id");
+  ASSERT_EQ(rows.RowCount(), 2);
+  EXPECT_EQ(rows.Cell(0, 0), "holder");
   EXPECT_EQ(log_.Text(), "\r\ninsert into info(title) values('late')" + QW_GBK("SQL成功！"));
 }
 
@@ -126,20 +155,30 @@ TEST_F(SqlRunnerTest, CallsFromTwoThreadsRunOneAfterTheOther) {
   EXPECT_EQ(lines, 4u * kPerThread);
 }
 
-TEST(DatabaseBusyTest, AcquireWaitsForTheHolder) {
+TEST(DatabaseBusyTest, AcquireWaitsForAnotherThreadsHoldButRefusesItsOwn) {
   DatabaseBusy busy;
   ASSERT_TRUE(busy.TryAcquire());
   EXPECT_FALSE(busy.TryAcquire());
-  std::atomic<bool> acquired{false};
+  // A handler running inside a wait of the holder's own statement asks again: refused at once, and its
+  // guard gives back nothing it does not hold.
+  {
+    BusyGuard again(busy, 10);
+    EXPECT_FALSE(again.held());
+  }
+  EXPECT_TRUE(busy.IsBusy());
+
+  // Another thread waits until the holder lets go: what the holder did before letting go comes first.
+  std::atomic<int> steps{0};
+  std::atomic<int> stepsSeenByWaiter{-1};
   std::thread waiter([&] {
     BusyGuard guard(busy, 10);
-    acquired = true;
+    stepsSeenByWaiter = steps.load();
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(acquired);
+  steps = 1;
   busy.Release();
   waiter.join();
-  EXPECT_TRUE(acquired);
+  EXPECT_EQ(stepsSeenByWaiter, 1);
   EXPECT_FALSE(busy.IsBusy());
 }
 

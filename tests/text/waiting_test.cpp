@@ -5,10 +5,13 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <optional>
 #include <limits>
 #include <stop_token>
 #include <thread>
 #include <vector>
+
+#include "support/waits.h"
 
 namespace qw {
 namespace {
@@ -144,28 +147,52 @@ TEST(WaitPumpingTest, StopFromAnotherThreadEndsAWorkersLongWait) {
   for (const auto& [interval, unit] :
        {std::pair{1, 3}, std::pair{std::numeric_limits<std::int32_t>::max(), 3}}) {
     std::stop_source stop;
-    const auto before = Clock::now();
-    auto result =
-        std::async(std::launch::async, [&] { return WaitPumping(interval, unit, stop.get_token()); });
-    std::this_thread::sleep_for(milliseconds(20));
-    stop.request_stop();
-    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_FALSE(result.get());
-    EXPECT_LT(Clock::now() - before, std::chrono::seconds(10));
+    std::thread stopper([stop]() mutable {
+      std::this_thread::sleep_for(milliseconds(20));
+      stop.request_stop();
+    });
+    const std::optional<bool> passed = test::FinishesWithin(
+        std::chrono::seconds(10), [interval, unit, token = stop.get_token()] {
+          return WaitPumping(interval, unit, token);
+        });
+    stopper.join();
+    ASSERT_TRUE(passed.has_value());
+    EXPECT_FALSE(*passed);
   }
 }
 
 TEST(WaitPumpingTest, StopEndsAWaitOnAThreadWithAPump) {
   std::stop_source stop;
-  auto result = std::async(std::launch::async, [&] {
-    FakePump pump;
-    PumpInstalled installed(&pump);
-    return WaitPumping(1, 3, stop.get_token());
+  std::thread stopper([stop]() mutable {
+    std::this_thread::sleep_for(milliseconds(20));
+    stop.request_stop();
   });
-  std::this_thread::sleep_for(milliseconds(20));
-  stop.request_stop();
-  ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_FALSE(result.get());
+  const std::optional<bool> passed =
+      test::FinishesWithin(std::chrono::seconds(10), [token = stop.get_token()] {
+        FakePump pump;
+        PumpInstalled installed(&pump);
+        return WaitPumping(1, 3, token);
+      });
+  stopper.join();
+  ASSERT_TRUE(passed.has_value());
+  EXPECT_FALSE(*passed);
+}
+
+// Waits deep below a worker (a statement waiting for a file lock) take the worker's stop from its thread.
+TEST(KeepAliveUntilTest, AWorkersWaitEndsAtItsStop) {
+  std::stop_source stop;
+  std::thread stopper([stop]() mutable {
+    std::this_thread::sleep_for(milliseconds(20));
+    stop.request_stop();
+  });
+  const std::optional<bool> ended =
+      test::FinishesWithin(std::chrono::seconds(10), [token = stop.get_token()] {
+        SetThreadStopToken(token);
+        KeepAliveUntil(Clock::now() + std::chrono::hours(1));
+        return true;
+      });
+  stopper.join();
+  EXPECT_TRUE(ended.has_value());
 }
 
 TEST(WaitPumpingTest, StopAlreadyRequestedReturnsAtOnce) {

@@ -185,12 +185,15 @@ class ArticleListTest : public QObject {
     auto harness = StartedWindow(dir);
     Storage& storage = harness->Store();
     ui::ArticleList& list = harness->Window().Articles();
-    QVERIFY(storage.busy.TryAcquire());
+    // A statement of a worker holds the flag.
+    std::atomic<bool> held{false};
     std::thread worker([&] {
+      held = storage.busy.TryAcquire();
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
       Execute(storage.mainConnection, "insert into info(id, title) values(251, 'late')");
       storage.busy.Release();
     });
+    QTRY_VERIFY(held);
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, &list, [&] { ++ticks; });

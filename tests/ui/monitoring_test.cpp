@@ -8,7 +8,13 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sqlite3.h>
+
+#include <atomic>
+#include <thread>
+
 #include "storage/database.h"
+#include "storage/sql_runner.h"
 #include "support/board_server.h"
 #include "text/encoding.h"
 #include "ui/main/alert.h"
@@ -252,6 +258,43 @@ class MonitoringTest : public QObject {
     QVERIFY(window.windowTitle().startsWith(QStringLiteral("【有新文章】")));
     window.Alerts().AcknowledgeAlert();
     QCOMPARE(window.windowTitle(), title);
+  }
+
+  void comingBackDuringTheWindowsOwnStatementFillsTheListOnceItEnds() {
+    ProgramDir dir;
+    Boards boards(dir, {"图标提醒=1"});
+    dir.Sql("insert into info(id, planid, title) values(1, 3, 'first')");
+    auto harness = StartedWindow(dir);
+    ui::MainWindow& window = harness->Window();
+    window.Alerts().NotifyNewContent(window.Status(), kTestStamp);
+    QTRY_VERIFY(window.Alerts().Pending());
+
+    // Another program holds the write lock, so a statement of the window waits for it, handling the
+    // window's events meanwhile.
+    sqlite3* outside = nullptr;
+    QCOMPARE(sqlite3_open_v2(dir.Database().c_str(), &outside, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(outside, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    // Inside that wait the user comes back to the window; later the other program lets go.
+    QTimer::singleShot(100, &window, [&window] {
+      QEvent activate(QEvent::WindowActivate);
+      QCoreApplication::sendEvent(&window, &activate);
+    });
+    QTimer::singleShot(400, &window, [outside] { sqlite3_exec(outside, "commit", nullptr, nullptr, nullptr); });
+    // A deadlock would hold this thread for good; the watchdog ends the test program instead.
+    std::atomic<bool> returned{false};
+    std::thread watchdog([&returned] {
+      for (int i = 0; i < 2000 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!returned) qFatal("the window's statement never returned");
+    });
+    const SqlResult result = window.Sql().Run("update info set issoucang=1 where id=1");
+    returned = true;
+    watchdog.join();
+    sqlite3_close(outside);
+
+    QVERIFY(result.ok);
+    QVERIFY(!window.Alerts().Pending());
+    QTRY_COMPARE(window.Articles().topLevelItemCount(), 1);
+    QCOMPARE(window.Articles().topLevelItem(0)->text(ui::ArticleList::kTitle), QStringLiteral("first"));
   }
 
   void endingTheProgramStopsBusyWorkersWithinASecond() {

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <array>
 
 #include "log/status_log.h"
@@ -103,6 +104,12 @@ void ArticleList::ListArticles(int view) {
     // The window goes on handling events while a statement of the monitoring holds the connection; the
     // flag is held for the query alone, never while the rows are added.
     BusyGuard guard(busy_, kBusyPollMs);
+    if (!guard.held()) {
+      // This call runs inside the wait of a statement of the window's own, which holds the flag lower on
+      // this stack: the list is filled once that statement has ended.
+      QTimer::singleShot(kBusyPollMs, this, [this, view] { ListArticles(view); });
+      return;
+    }
     table = Query(main_, statement);
   }
   clear();

@@ -1,0 +1,26 @@
+#include "support/waits.h"
+
+namespace qw::test {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kPoll{2};
+
+bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() >= end) return done();
+    std::this_thread::sleep_for(kPoll);
+  }
+  return true;
+}
+
+bool NeverWithin(const std::function<bool()>& symptom, std::chrono::milliseconds window) {
+  const auto end = Clock::now() + window;
+  do {
+    if (symptom()) return false;
+    std::this_thread::sleep_for(kPoll);
+  } while (Clock::now() < end);
+  return !symptom();
+}
+
+}  // namespace qw::test

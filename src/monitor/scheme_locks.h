@@ -44,6 +44,9 @@ class SchemeLocks {
   // passes ended before it: no other pass over the scheme ran in between.
   std::optional<std::uint64_t> EndedPassesUnlessHeldByOther(int id, const void* owner);
 
+  // How many passes are waiting for scheme id now.
+  int Waiting(int id);
+
  private:
   void Release(int id);
 
@@ -52,6 +55,7 @@ class SchemeLocks {
   // The schemes held, with the owner of each hold.
   std::map<int, const void*> busy_;
   std::map<int, std::uint64_t> ended_;
+  std::map<int, int> waiting_;
 };
 
 }  // namespace qw

@@ -358,6 +358,18 @@ TEST_F(CollectSchemeTest, AStopEndsThePassBetweenTwoStatementsAndWritesNothingMo
   EXPECT_EQ(cache_.Get(id, kRuleArttile), "C");
 }
 
+TEST_F(CollectSchemeTest, APageJudgedAfterAStopLeavesNoTrace) {
+  // The page and the cookie its site set arrived, but the worker was stopped before the page's turn.
+  const int id = AddScheme(kNewestOnTop);
+  std::stop_source stop;
+  stop.request_stop();
+  context_.stop = stop.get_token();
+  CollectFetchedPage(id, *cache_.Row(id), FetchedPage{ListPage({{1, "A"}}), "seen=yes; sid=1"}, context_);
+  EXPECT_EQ(cache_.Get(id, kRuleCookie), "sid=1");
+  EXPECT_TRUE(StoredTitles().empty());
+  EXPECT_TRUE(log_.Text().empty());
+}
+
 TEST_F(CollectSchemeTest, ASchemeMissingFromTheCacheIsReported) {
   Collect(4242);
   EXPECT_NE(log_.Text().find(QW_GBK("\r\n方案4242")), std::string::npos);

@@ -17,12 +17,16 @@
 #include "storage/database_busy.h"
 #include "storage/scheme_cache.h"
 #include "support/board_server.h"
+#include "support/http_test_server.h"
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
+#include "support/waits.h"
 #include "text/encoding.h"
 
 namespace qw {
 namespace {
+
+using test::Eventually;
 
 using std::chrono::milliseconds;
 constexpr char kStamp[] = "2026-12-10 9:5 7";
@@ -57,12 +61,6 @@ class MonitorWorkerTest : public ::testing::Test {
     return std::stoi(Query(db_, "select count(*) from info where " + where).Cell(0, 0));
   }
 
-  // Waits up to two seconds for done() to hold.
-  static bool Eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 400 && !done(); ++i) std::this_thread::sleep_for(milliseconds(5));
-    return done();
-  }
-
   test::TempDir dir_;
   Connection db_;
   DatabaseBusy busy_;
@@ -82,9 +80,7 @@ TEST_F(MonitorWorkerTest, ACycleLogsItsStepsNotifiesWaitsAndStartsAfresh) {
   boards_.SetArticles(1, {{2, "A2"}, {1, "A1"}});
   std::thread worker([&] { RunMonitorWorker(kPassMonitoring, {3, 5}, 200, context_, stop_.get_token()); });
   // The first cycle ends with its lines and the notification, then the wait begins.
-  for (int i = 0; i < 400 && memory_.Text().find(QW_GBK("发现有新内容")) == std::string::npos; ++i) {
-    std::this_thread::sleep_for(milliseconds(5));
-  }
+  EXPECT_TRUE(Eventually([&] { return memory_.Text().find(QW_GBK("发现有新内容")) != std::string::npos; }));
   const std::string cycle = memory_.Text();
   const std::string ok = QW_GBK("SQL成功！");
   const std::string insert =
@@ -101,21 +97,19 @@ TEST_F(MonitorWorkerTest, ACycleLogsItsStepsNotifiesWaitsAndStartsAfresh) {
   EXPECT_EQ(notified_, 1);
 
   // After the wait the log is emptied and the next cycle, with nothing new, writes its lines afresh.
-  for (int i = 0; i < 400 && boards_.Requests(2) < 2; ++i) std::this_thread::sleep_for(milliseconds(5));
-  for (int i = 0; i < 400 && memory_.Text().find(QW_GBK("本轮执行完毕")) == std::string::npos; ++i) {
-    std::this_thread::sleep_for(milliseconds(5));
-  }
+  EXPECT_TRUE(Eventually([&] {
+    return boards_.Requests(2) >= 2 && memory_.Text().find(QW_GBK("本轮执行完毕")) != std::string::npos;
+  }));
   EXPECT_EQ(memory_.Text().find(QW_GBK("任务3已结束")), 0u + 2);  // "\r\n" first
   EXPECT_EQ(notified_, 1);
   EXPECT_EQ(Stored(), 2);
 
   // A stop during the wait ends the worker at once, with no line after it.
+  const std::string last = memory_.Text();
   const auto asked = std::chrono::steady_clock::now();
   log_.Stop();
   worker.join();
   EXPECT_LT(std::chrono::steady_clock::now() - asked, milliseconds(150));
-  const std::string last = memory_.Text();
-  std::this_thread::sleep_for(milliseconds(300));
   EXPECT_EQ(memory_.Text(), last);
 }
 
@@ -158,18 +152,28 @@ TEST_F(MonitorWorkerTest, AOneOffPassWritesNoCycleLineAndGivesNoAlert) {
   EXPECT_EQ(memory_.Text().find(QW_GBK("本轮执行完毕")), std::string::npos);
 }
 
-TEST_F(MonitorWorkerTest, OverlappingPassesOverOneSchemeStoreEachArticleOnce) {
+TEST_F(MonitorWorkerTest, APassOverASchemeAnotherPassHoldsWaitsForItAndStartsFromItsMarker) {
+  // A complete pass leaves the marker trusted, so only the lock keeps a second pass from judging the same
+  // hits at the same time.
+  boards_.SetArticles(1, {{1, "A1"}});
+  RunMonitorWorker(kPassAll, {3}, 0, context_, stop_.get_token());
   boards_.SetArticles(1, {{4, "A4"}, {3, "A3"}, {2, "A2"}, {1, "A1"}});
-  // Each stored article pauses its pass, so the two passes would overlap on scheme 3 without the locks.
-  context_.pauseAfterStore = [] { std::this_thread::sleep_for(milliseconds(30)); };
-  std::thread first([&] { RunMonitorWorker(kPassAll, {3}, 0, context_, stop_.get_token()); });
-  std::this_thread::sleep_for(milliseconds(20));
+
+  // In the first pass's first pause, holding scheme 3, another pass over it starts; the first goes on once
+  // that pass waits for the scheme or, without the lock, has asked for its page.
   std::stop_source other;
   StoppableLog log{memory_, other};
   MonitorContext second{cache_, db_, busy_, log, flag_, locks_, completed_};
-  second.pauseAfterStore = context_.pauseAfterStore;
-  RunMonitorWorker(kPassAll, {3, 3}, 0, second, other.get_token());
-  first.join();
+  second.pauseAfterStore = [] {};
+  std::thread secondPass;
+  context_.pauseAfterStore = [&] {
+    if (secondPass.joinable()) return;
+    secondPass = std::thread([&] { RunMonitorWorker(kPassAll, {3, 3}, 0, second, other.get_token()); });
+    EXPECT_TRUE(Eventually([&] { return locks_.Waiting(3) > 0 || boards_.Requests(1) > 2; }));
+  };
+  RunMonitorWorker(kPassAll, {3}, 0, context_, stop_.get_token());
+  secondPass.join();
+  EXPECT_EQ(boards_.Requests(1), 4);
   EXPECT_EQ(Stored(), 4);
   EXPECT_EQ(Query(db_, "select count(distinct title) from info").Cell(0, 0), "4");
 }
@@ -177,12 +181,14 @@ TEST_F(MonitorWorkerTest, OverlappingPassesOverOneSchemeStoreEachArticleOnce) {
 TEST_F(MonitorWorkerTest, AStopWhileWaitingForABusySchemeEndsTheWorker) {
   std::optional<SchemeLocks::Hold> held;
   ASSERT_TRUE(locks_.Acquire(3, {}, held));
-  std::thread stopper([&] {
-    std::this_thread::sleep_for(milliseconds(50));
-    log_.Stop();
-  });
-  RunMonitorWorker(kPassAll, {3}, 0, context_, stop_.get_token());
-  stopper.join();
+  std::thread worker([&] { RunMonitorWorker(kPassAll, {3}, 0, context_, stop_.get_token()); });
+  ASSERT_TRUE(Eventually([&] { return locks_.Waiting(3) == 1; }));
+  log_.Stop();
+  // A worker that went on waiting would be released by the hold below, and its pass would run.
+  const bool ended = Eventually([&] { return locks_.Waiting(3) == 0; });
+  held.reset();
+  worker.join();
+  EXPECT_TRUE(ended);
   EXPECT_EQ(boards_.Requests(1), 0);
   EXPECT_TRUE(memory_.Text().empty());
 }
@@ -211,8 +217,7 @@ TEST_F(MonitorWorkerTest, PagesAreFetchedAheadWithinTheWindowButNotWhileAnotherP
     return sum;
   };
   EXPECT_TRUE(Eventually([&] { return requested(101, windowEnd) == windowEnd - 101; }));
-  std::this_thread::sleep_for(milliseconds(100));
-  EXPECT_EQ(requested(100, end), windowEnd - 101);
+  EXPECT_TRUE(test::NeverWithin([&] { return requested(100, end) > windowEnd - 101; }, milliseconds(200)));
   EXPECT_EQ(boards_.Requests(100), 0);
   EXPECT_TRUE(memory_.Text().empty());
 
@@ -222,6 +227,38 @@ TEST_F(MonitorWorkerTest, PagesAreFetchedAheadWithinTheWindowButNotWhileAnotherP
   for (int board = 100; board < end; ++board) EXPECT_EQ(boards_.Requests(board), 1) << board;
   EXPECT_NE(memory_.Text().find(QW_GBK("\r\n任务") + std::to_string(end - 1) + QW_GBK("已结束----")),
             std::string::npos);
+}
+
+TEST_F(MonitorWorkerTest, ASchemeAbsentAsItEntersTheWindowIsCollectedWhenPresentAtItsTurn) {
+  boards_.SetArticles(1, {{1, "A1"}});
+  boards_.SetArticles(4, {{9, "N9"}});
+  bool added = false;
+  context_.pauseAfterStore = [&] {
+    if (std::exchange(added, true)) return;
+    // 刷新方案列表 during the pass brings scheme 9, queued from a tree that already showed it.
+    ASSERT_TRUE(Execute(db_, boards_.SchemeInsert(9, 1, "N", 4, 0, true)));
+    RefreshSchemeCache(db_, cache_);
+  };
+  RunMonitorWorker(kPassAll, {3, 9}, 0, context_, stop_.get_token());
+  EXPECT_EQ(Stored("planid=9 and title='N9'"), 1);
+  EXPECT_EQ(memory_.Text().find(QW_GBK("不在方案列表中")), std::string::npos);
+}
+
+// The fetch-ahead on its own: a queue entry moved past while its page is in flight.
+TEST_F(MonitorWorkerTest, MovingPastAnEntryWaitsForItsFetchInFlight) {
+  std::atomic<bool> answering{false};
+  test::HttpTestServer slow([&](const test::ReceivedRequest&, test::ResponseStream& stream) {
+    if (!stream.HoldFor(milliseconds(300))) return;
+    answering = true;
+    (void)stream.Send(test::MakeResponse(200, "<html></html>"));
+  });
+  cache_.Set(5, kRuleUrl, slow.Url("/board.html"));
+  const std::vector<int> queue = {5};
+  FetchAhead ahead(queue, cache_, locks_, {}, {});
+  ASSERT_TRUE(Eventually([&] { return slow.Requests().size() == 1; }));
+  ahead.Skip(0);
+  // The fetch thread no longer has an entry to write its page to once the entry has left.
+  EXPECT_TRUE(answering);
 }
 
 TEST_F(MonitorWorkerTest, ASchemeEditedBeforeItsTurnIsFetchedWithItsValuesAtTheTurn) {

@@ -177,8 +177,11 @@ OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& pat
 }
 
 bool HasProgramTables(Connection& connection) {
-  return Query(connection, "select name from sqlite_master where type='table' and name in ('rule','info')")
-             .RowCount() == 2;
+  // Table names are compared as SQLite itself compares them: without regard to ASCII letter case.
+  return Query(connection,
+               "select count(distinct lower(name)) from sqlite_master where type='table' and lower(name) in "
+               "('rule','info')")
+             .Cell(0, 0) == "2";
 }
 
 bool Execute(Connection& connection, std::string_view statements) {

@@ -80,8 +80,8 @@ inline constexpr int kBusyTimeoutMs = 5000;
 // Failed.
 OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& path, bool create = false);
 
-// True when the opened file holds the program's two tables, rule and info; a file without them is no
-// database of the program's, and every statement on it would fail.
+// True when the opened file holds the program's two tables, rule and info, named in any letter case; a file
+// without them is no database of the program's yet, and every statement that uses them would fail.
 bool HasProgramTables(Connection& connection);
 
 // Runs the whole text as sqlite3_exec does (several statements allowed); true when every statement succeeded.

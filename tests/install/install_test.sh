@@ -47,6 +47,11 @@ expect_tree "fresh install" bin/quillwatch lib/quillwatch/quillwatch lib/quillwa
   fail "bin/quillwatch points at $(readlink "$prefix/bin/quillwatch")"
 for exe in quillwatch quillwatch-homepage; do [ -x "$program/$exe" ] || fail "$exe is not executable"; done
 [ -w "$program" ] || fail "the program's directory is not writable"
+# The installed program looks for its helper beside itself, never in the folder it was built in.
+# (Texts of Qt's string literals are UTF-16: with the zero bytes taken out they read as ASCII.)
+if tr -d '\0' <"$program/quillwatch" | grep -acF "$(cd "$build" && pwd)/bin" >/dev/null; then
+  fail "the program names its build folder"
+fi
 for size in 48 256; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/quillwatch.png"
   [ "$(png_size "$icon")" = "${size}x${size}" ] || fail "icon $size is $(png_size "$icon")"

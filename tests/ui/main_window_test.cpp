@@ -114,6 +114,7 @@ class MainWindowTest : public QObject {
     QTest::newRow("corrupt") << "corrupt" << failed << info << false << 2;
     QTest::newRow("empty file") << "empty" << failed << info << false << 2;
     QTest::newRow("without tables") << "tableless" << failed << info << false << 2;
+    QTest::newRow("tables named in capitals") << "capitals" << noMessage << noMessage << true << 2;
     QTest::newRow("a directory") << "directory" << failed << info << false << 2;
   }
 
@@ -129,6 +130,7 @@ class MainWindowTest : public QObject {
     if (database == "corrupt") dir.WriteFile("mavo.sdb", std::string(4096, '\x5a'));
     if (database == "empty") dir.WriteFile("mavo.sdb", "");
     if (database == "tableless") dir.CreateDatabase(false);
+    if (database == "capitals") dir.Sql("create table RULE(id, class, code, name); create table Info(id)");
     if (database == "directory") std::filesystem::create_directory(dir.Database());
 
     auto harness = StartedWindow(dir);
@@ -154,6 +156,10 @@ class MainWindowTest : public QObject {
     }
     window.Articles().ListArticles(ui::kAllArticles);
     QCOMPARE(window.Articles().topLevelItemCount(), 0);
+    // A database file the program can open keeps its connection, so the SQL maintenance can still make it
+    // the program's.
+    const bool opened = database != "missing" && database != "corrupt" && database != "directory";
+    QCOMPARE(window.Sql().Run("create table if not exists maintenance(x)").ok, opened);
   }
 
   void layout_data() {

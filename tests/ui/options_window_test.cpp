@@ -404,9 +404,56 @@ class OptionsWindowTest : public QObject {
     QTest::keyClick(f.Find<QComboBox>("正则框").lineEdit(), Qt::Key_Space);
     QVERIFY(!save.isEnabled());
     f.Editor().TestRule();
-    f.Find<QComboBox>("正则框").activated(2);
+    f.Find<QComboBox>("正则框").setCurrentIndex(2);
     QVERIFY(!save.isEnabled());
     QVERIFY(f.Find<QGroupBox>("分组框1").isEnabled());
+  }
+
+  void returnInAFieldSavesNothing() {
+    Fixture f;
+    ui::OptionsWindow& window = f.Open(1);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    f.FillBoardScheme(QStringLiteral("半成品"));
+    f.Editor().TestRule();
+    QVERIFY(f.Find<QPushButton>("按钮_保存配置").isEnabled());
+    const std::size_t shown = f.harness->messages.size();
+    for (const char* field : {"编辑框_站名", "编辑框_网址", "采集前", "tindex框"}) {
+      auto& edit = f.Find<QLineEdit>(field);
+      edit.setFocus();
+      QTest::keyClick(&edit, Qt::Key_Return);
+      QTest::keyClick(&edit, Qt::Key_Enter);
+    }
+    QCOMPARE(f.harness->messages.size(), shown);
+    QVERIFY(RuleRows(f.dir, "name").empty());
+    QVERIFY(window.isVisible());
+  }
+
+  void leavingTheExpressionBoxLocksNothing() {
+    // A page that the second of the offered expressions matches, tested with that expression typed in.
+    Fixture f;
+    f.SetPage("<html><body><a href=\"t1.html\" onclick=\"atarget(this)\" class=\"xst\" >T1</a></body></html>");
+    f.Open(1);
+    auto& expression = f.Find<QComboBox>("正则框");
+    auto& save = f.Find<QPushButton>("按钮_保存配置");
+    f.Find<QLineEdit>("编辑框_网址").setText(QString::fromStdString(f.BoardUrl()));
+    expression.setEditText(expression.itemText(2));
+    f.Editor().TestRule();
+    QVERIFY(save.isEnabled());
+    // Leaving the box ends its editing; Qt then takes the typed text for the offered item it equals.
+    emit expression.lineEdit()->editingFinished();
+    QVERIFY(save.isEnabled());
+    // Another offered expression picked is a change.
+    expression.setCurrentIndex(3);
+    QVERIFY(!save.isEnabled());
+  }
+
+  void theWindowsSizeIsItsOuterSize() {
+    Fixture f;
+    ui::OptionsWindow& window = f.Open();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.frameGeometry().size(), QSize(ui::OptionsWindow::kWidth, ui::OptionsWindow::kHeight));
   }
 
   void modesAndIdIndex() {

@@ -17,13 +17,10 @@ namespace {
 
 constexpr const char* kHelperName = "quillwatch-homepage";
 
-// Beside the program, else where it was built (a program copied out of its build folder).
+// Beside the program, and nowhere else: a program copied without it shows the quick start.
 QString HelperPath() {
-  for (const QString& dir : {QCoreApplication::applicationDirPath(), QStringLiteral(QW_BUILD_BIN_DIR)}) {
-    const QFileInfo helper(QDir(dir).filePath(QLatin1String(kHelperName)));
-    if (helper.isFile() && helper.isExecutable()) return helper.filePath();
-  }
-  return {};
+  const QFileInfo helper(QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kHelperName)));
+  return helper.isFile() && helper.isExecutable() ? helper.filePath() : QString();
 }
 
 // Desktops where a window of another program can live inside one of ours.

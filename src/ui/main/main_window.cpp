@@ -20,6 +20,7 @@
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
 #include "ui/main/mini_homepage.h"
+#include "ui/main/outer_size.h"
 #include "ui/main/settings_menu.h"
 #include "ui/main/status_box.h"
 #include "ui/options/options_window.h"
@@ -191,8 +192,8 @@ void MainWindow::Start() {
   // The settings give the outer size; the design size stands in where they give none.
   const QSize size(StartDimension(settings_.ReadSetting(WidthKey()), kDesignWidth),
                    StartDimension(settings_.ReadSetting(HeightKey()), kDesignHeight));
-  SetOuterSize(size);
-  startSize_ = size;
+  ResizeOuterOnceFramed(*this, size);
+  if (!isVisible()) ApplyLayout();
   switches_.Load(settings_);
   tray_->SetTrayIcon(NormalIcon(), IdleTrayTooltip());
 
@@ -218,28 +219,20 @@ bool MainWindow::OpenMainDatabase() {
     return false;
   }
   if (!HasProgramTables(main)) {
+    // The connection stays open, so the SQL maintenance can still create the tables.
     status_->AppendStatusLine(QW_GBK("\r\n数据库") + PathText(databasePath_) +
                               QW_GBK("中缺少 rule 表或 info 表。"));
-    main.Close();
     return false;
   }
   return true;
 }
 
-QSize MainWindow::OuterSize() const { return frameGeometry().size(); }
+QSize MainWindow::OuterSize() const { return OuterSizeOf(*this); }
 
 void MainWindow::SetOuterSize(const QSize& outer) {
-  const QSize frame = frameGeometry().size() - size();
-  resize(std::max(1, outer.width() - frame.width()), std::max(1, outer.height() - frame.height()));
+  ResizeOuter(*this, outer);
   // A hidden window receives its resize event only when shown; the controls take their places now.
   if (!isVisible()) ApplyLayout();
-}
-
-void MainWindow::SettleStartSize() {
-  if (!startSize_ || frameGeometry().size() == size()) return;
-  const QSize wanted = *startSize_;
-  startSize_.reset();
-  SetOuterSize(wanted);
 }
 
 void MainWindow::ApplyLayout() {
@@ -259,13 +252,7 @@ void MainWindow::ApplyLayout() {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  SettleStartSize();
   ApplyLayout();
-}
-
-void MainWindow::moveEvent(QMoveEvent* event) {
-  QWidget::moveEvent(event);
-  SettleStartSize();
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -99,7 +99,6 @@ class MainWindow final : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -111,8 +110,6 @@ class MainWindow final : public QWidget {
   void ApplyLayout();
   // Opens the main connection; false (and the reason logged) when the file is no usable database.
   bool OpenMainDatabase();
-  // Once the desktop has framed the window, gives it the outer size the start asked for.
-  void SettleStartSize();
 
   Storage& storage_;
   const std::filesystem::path programDirectory_;
@@ -121,7 +118,6 @@ class MainWindow final : public QWidget {
   std::filesystem::path databasePath_;
   NotificationSwitches switches_;
   int optionsTab_ = 0;
-  std::optional<QSize> startSize_;
 
   StatusBox* status_ = nullptr;
   std::unique_ptr<SqlRunner> sql_;

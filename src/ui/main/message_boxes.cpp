@@ -36,6 +36,8 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& caption, M
     return;
   }
   QMessageBox box(BoxIcon(icon), caption, text, QMessageBox::Ok, parent);
+  // Boxes show statements, page text and database text, which may look like markup: never rendered.
+  box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::ApplicationModal);
   box.exec();
 }

@@ -20,7 +20,7 @@ struct MessageRequest {
 // The caption every box has unless it names another.
 QString DefaultCaption();
 
-// A modal box with an OK button only, modal to the whole program.
+// A modal box with an OK button only, modal to the whole program; its text is shown as plain text.
 void ShowMessage(QWidget* parent, const QString& text, const QString& caption = DefaultCaption(),
                  MessageIcon icon = MessageIcon::None);
 

@@ -1,5 +1,6 @@
 #include "ui/options/options_window.h"
 
+#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include "storage/storage.h"
 #include "ui/main/app_icons.h"
 #include "ui/main/message_boxes.h"
+#include "ui/main/outer_size.h"
 #include "ui/options/advanced_tab.h"
 #include "ui/options/rule_tester.h"
 #include "ui/options/scheme_editor.h"
@@ -18,7 +20,7 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
     : QDialog(parent), context_(std::move(context)), tabs_(new QTabWidget(this)) {
   setWindowTitle(QStringLiteral("选项"));
   setWindowIcon(NormalIcon());
-  resize(kWidth, kHeight);
+  ResizeOuterOnceFramed(*this, QSize(kWidth, kHeight));
   tabs_->setObjectName(QStringLiteral("选择夹"));
   Connection& options = context_.storage.optionsConnection;
   list_ = new SchemeList(options);
@@ -34,6 +36,12 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
   connect(list_, &SchemeList::loadRequested, editor_, &SchemeEditor::LoadSchemeIntoEditor);
   connect(editor_, &SchemeEditor::showRequested, this, [this] { tabs_->setCurrentIndex(kEditorTab); });
   connect(editor_, &SchemeEditor::schemeSaved, list_, &SchemeList::FillSchemeList);
+
+  // Saving happens on a click of its button alone: Return in a field must not press a button of the dialog.
+  for (QPushButton* button : findChildren<QPushButton*>()) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
 
   tabs_->setCurrentIndex(std::clamp(tab, 0, tabs_->count() - 1));
   const std::vector<std::string> categories = context_.storage.categories.Names();

@@ -218,9 +218,10 @@ void SchemeEditor::BuildControls() {
 }
 
 void SchemeEditor::Connect() {
+  // Only a real change locks saving: typed text, or an offered expression picked that differs from the text
+  // (picking one the box already shows, or leaving the box, changes nothing).
   connect(url_, &QLineEdit::textChanged, save_, [this] { save_->setEnabled(false); });
   connect(expression_, &QComboBox::editTextChanged, save_, [this] { save_->setEnabled(false); });
-  connect(expression_, &QComboBox::activated, save_, [this] { save_->setEnabled(false); });
   connect(category_->lineEdit(), &QLineEdit::textEdited, this, &SchemeEditor::RefuseTypedCategory);
   connect(newestOnTop_, &QRadioButton::clicked, this, [this] { SetEditorMode(kNewestOnTop); });
   connect(newestAtBottom_, &QRadioButton::clicked, this, [this] { SetEditorMode(kNewestAtBottom); });

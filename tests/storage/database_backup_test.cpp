@@ -14,6 +14,7 @@
 #include "log/status_log.h"
 #include "storage/database_fixture.h"
 #include "storage/sql_runner.h"
+#include "support/waits.h"
 #include "text/encoding.h"
 
 namespace qw::test {
@@ -74,7 +75,7 @@ TEST_F(DatabaseBackupTest, ACopyTakenWhileARoundStoresHoldsEveryEarlierArticleAn
       }
     }
   });
-  while (storedDuringCopy.load() < 10) std::this_thread::yield();
+  EXPECT_TRUE(Eventually([&] { return storedDuringCopy.load() >= 10; }));
   const std::string storedBefore = Query(main_, "select max(id) from info").Cell(0, 0);
 
   // A few pages per step, so the copy takes many steps between the round's statements.

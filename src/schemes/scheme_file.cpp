@@ -311,6 +311,9 @@ SchemeFileContents ReadSchemeFile(std::string_view bytes) {
     file = Json::parse(bytes.begin(), bytes.end());
   } catch (const Json::parse_error& e) {
     return Refused("文件不是 UTF-8 的 JSON 文本（第 " + std::to_string(e.byte) + " 字节处出错）");
+  } catch (const Json::exception&) {
+    // A number too large for any type the parser keeps.
+    return Refused("文件中有超出范围的数字，不是方案文件");
   }
   const auto format = file.is_object() ? file.find("format") : file.end();
   if (!file.is_object() || format == file.end() || *format != kFormat) {

@@ -314,6 +314,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refusal{"NotJson", "schemes: none", "文件不是 UTF-8 的 JSON 文本（第 1 字节处出错）"},
         Refusal{"NotUtf8", FileWith("好的", "\xba\xc3"), "文件不是 UTF-8 的 JSON 文本（第 301 字节处出错）"},
+        Refusal{"NumberOutOfRange", FileWith(R"j("idIndex": 1)j", R"j("idIndex": 4E4444)j"),
+                "文件中有超出范围的数字，不是方案文件"},
         Refusal{"OtherJson", R"j({"schemes": []})j", "这不是方案文件：缺少 \"format\": \"quillwatch-schemes\""},
         Refusal{"NewerVersion", FileWith("", "", "2"),
                 "方案文件的格式版本是 2，比本程序新（本程序读取版本 1），请先升级本程序"},

@@ -16,7 +16,7 @@ std::string IndexText(const std::optional<int>& index) { return index ? std::to_
 
 SchemeFields FieldsOf(const SchemeRecord& s, int classNumber) {
   SchemeFields f;
-  f.code = s.gbk ? "1" : "0";
+  f.code.assign(1, s.gbk ? '1' : '0');
   f.url = s.url;
   f.before = s.before;
   f.after = s.after;
@@ -129,12 +129,14 @@ ImportOutcome ImportSchemes(Connection& connection, SettingsFile& settings, cons
   if (!outcome.addedCategories.empty()) {
     const std::string value = CategoryValue(outcome.categories);
     if (value.size() > kSettingReadLimit) {
-      outcome.error = Utf8ToGbk("类别列表加上新类别后超过 " + std::to_string(kSettingReadLimit) +
-                                " 字节，存不下；请先在 高级设置 中删减类别");
+      outcome.error = Utf8ToGbk(std::string("类别列表加上新类别后超过 ")
+                                    .append(std::to_string(kSettingReadLimit))
+                                    .append(" 字节，存不下；请先在 高级设置 中删减类别"));
       return outcome;
     }
     if (!settings.WriteSetting(CategoriesKey(), value)) {
-      outcome.error = Utf8ToGbk("无法写入设置文件 " + settings.Path().string() + "，类别未能添加");
+      outcome.error =
+          Utf8ToGbk(std::string("无法写入设置文件 ").append(settings.Path().string()).append("，类别未能添加"));
       return outcome;
     }
   }

@@ -15,10 +15,13 @@ namespace {
 // A name no other writer in this folder uses: hidden, and carrying the process id and a counter.
 std::filesystem::path TemporaryBeside(const std::filesystem::path& target, int attempt) {
   static std::atomic<unsigned> counter{0};
-  std::filesystem::path name = target;
-  name.replace_filename("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
-                        std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt) + ".part");
-  return name;
+  std::string name(".");
+  name.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
+  name.append("-").append(std::to_string(counter.fetch_add(1))).append("-").append(std::to_string(attempt));
+  name.append(".part");
+  std::filesystem::path path = target;
+  path.replace_filename(name);
+  return path;
 }
 
 }  // namespace

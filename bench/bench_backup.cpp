@@ -93,8 +93,10 @@ class Round {
         Query(main_, "select 1");
         waits_.push_back(Millis(Clock::now() - start).count());
         start = Clock::now();
-        runner_.Run("insert into info(planname,planid,title,url,other,addtime,issoucang) values('site',1,"
-                    "'new article " + std::to_string(n) + "','http://bbs.example/new','','2026-1-1 9:5 7',0)");
+        runner_.Run(
+            "insert into info(planname,planid,title,url,other,addtime,issoucang) values('site',1,"
+            "'new article " +
+            std::to_string(n) + "','http://bbs.example/new','','2026-1-1 9:5 7',0)");
         stores_.push_back(Millis(Clock::now() - start).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
@@ -148,7 +150,8 @@ void BM_PlainCopy(benchmark::State& state) {
     plainCopySeconds = PlainCopy(target);
     state.SetIterationTime(plainCopySeconds);
   }
-  state.counters["MiB"] = static_cast<double>(std::filesystem::file_size(ArticleDatabase() / "mavo.sdb")) / (1 << 20);
+  state.counters["MiB"] =
+      static_cast<double>(std::filesystem::file_size(ArticleDatabase() / "mavo.sdb")) / (1 << 20);
   std::filesystem::remove(target);
 }
 BENCHMARK(BM_PlainCopy)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);

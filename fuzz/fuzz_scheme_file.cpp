@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const qw::SchemeFileContents again = qw::ReadSchemeFile(written.text);
   if (!again.error.empty()) Fail("a written file was refused");
   if (again.schemes != read.schemes) Fail("the schemes changed on their way through a file");
-  if (qw::WriteSchemeFile(again.schemes, true).text != written.text) Fail("the same schemes gave another file");
+  if (qw::WriteSchemeFile(again.schemes, true).text != written.text)
+    Fail("the same schemes gave another file");
   return 0;
 }

@@ -78,7 +78,8 @@ qw::SettingsFile SettingsBeside(const std::filesystem::path& database) {
 }
 
 bool ParseId(const std::string& text, int& id) {
-  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
   id = std::stoi(text);
   return id > 0;
 }

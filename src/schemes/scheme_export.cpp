@@ -14,8 +14,23 @@ namespace {
 constexpr char kSelect[] =
     "select id,class,code,name,url,cookie,ua,buquan,regular,\"before\",\"after\",tindex,uindex,oindex,type "
     "from rule";
-enum Column { kId, kClass, kCode, kName, kUrl, kCookie, kUa, kBuquan, kRegular, kBefore, kAfter, kTindex,
-              kUindex, kOindex, kType };
+enum Column {
+  kId,
+  kClass,
+  kCode,
+  kName,
+  kUrl,
+  kCookie,
+  kUa,
+  kBuquan,
+  kRegular,
+  kBefore,
+  kAfter,
+  kTindex,
+  kUindex,
+  kOindex,
+  kType
+};
 
 // An index box: empty stays empty; anything else is the group number monitoring reads from it.
 std::optional<int> IndexOf(const std::string& text) {

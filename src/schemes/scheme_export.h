@@ -22,7 +22,7 @@ SchemeRecords ReadSchemeRecords(Connection& connection, const std::vector<std::s
                                 const std::vector<int>& ids);
 
 struct SchemeExport {
-  std::string text;  // the file's bytes
+  std::string text;   // the file's bytes
   std::string error;  // GBK; empty on success
   int count = 0;
 };

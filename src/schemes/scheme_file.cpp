@@ -158,7 +158,8 @@ class SchemeReader {
     if (const Json* encoding = Find(kEncoding)) {
       if (encoding->is_string() && EqualAsciiCaseFree(encoding->get_ref<const std::string&>(), "GBK")) {
         s.gbk = true;
-      } else if (encoding->is_string() && EqualAsciiCaseFree(encoding->get_ref<const std::string&>(), "UTF-8")) {
+      } else if (encoding->is_string() &&
+                 EqualAsciiCaseFree(encoding->get_ref<const std::string&>(), "UTF-8")) {
         s.gbk = false;
       } else {
         Refuse(kEncoding, "应为 \"GBK\" 或 \"UTF-8\"");
@@ -320,7 +321,8 @@ SchemeFileContents ReadSchemeFile(std::string_view bytes) {
     return Refused("这不是方案文件：缺少 \"format\": \"quillwatch-schemes\"");
   }
   const auto version = file.find("version");
-  if (version == file.end() || !version->is_number_integer()) return Refused("方案文件缺少格式版本（version）");
+  if (version == file.end() || !version->is_number_integer())
+    return Refused("方案文件缺少格式版本（version）");
   if (version->is_number_unsigned() && version->get<std::uint64_t>() > kSchemeFileVersion) {
     return Refused("方案文件的格式版本是 " + version->dump() + "，比本程序新（本程序读取版本 " +
                    std::to_string(kSchemeFileVersion) + "），请先升级本程序");

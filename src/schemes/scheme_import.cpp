@@ -12,7 +12,9 @@
 namespace qw {
 namespace {
 
-std::string IndexText(const std::optional<int>& index) { return index ? std::to_string(*index) : std::string(); }
+std::string IndexText(const std::optional<int>& index) {
+  return index ? std::to_string(*index) : std::string();
+}
 
 SchemeFields FieldsOf(const SchemeRecord& s, int classNumber) {
   SchemeFields f;
@@ -135,8 +137,8 @@ ImportOutcome ImportSchemes(Connection& connection, SettingsFile& settings, cons
       return outcome;
     }
     if (!settings.WriteSetting(CategoriesKey(), value)) {
-      outcome.error =
-          Utf8ToGbk(std::string("无法写入设置文件 ").append(settings.Path().string()).append("，类别未能添加"));
+      outcome.error = Utf8ToGbk(
+          std::string("无法写入设置文件 ").append(settings.Path().string()).append("，类别未能添加"));
       return outcome;
     }
   }

@@ -48,7 +48,7 @@ struct BackupOptions {
 
 // Copies the database open on source to target. Meant for a worker thread; a stop ends it after the step
 // under way, and the check of the copy at its next progress call.
-BackupResult BackupDatabase(Connection& source, const std::filesystem::path& target, std::stop_token stop = {},
-                            const BackupOptions& options = {});
+BackupResult BackupDatabase(Connection& source, const std::filesystem::path& target,
+                            std::stop_token stop = {}, const BackupOptions& options = {});
 
 }  // namespace qw

@@ -152,7 +152,8 @@ std::optional<std::string> ExactGbk(std::string_view utf8) {
   std::string gbk = Utf8ToGbk(utf8);
   // A refused character or sequence becomes "?", and no GBK character holds that byte (a second byte is
   // 0x40 or above), so a "?" more than the text had marks a loss.
-  if (std::count(gbk.begin(), gbk.end(), '?') != std::count(utf8.begin(), utf8.end(), '?')) return std::nullopt;
+  if (std::count(gbk.begin(), gbk.end(), '?') != std::count(utf8.begin(), utf8.end(), '?'))
+    return std::nullopt;
   return gbk;
 }
 

@@ -96,8 +96,10 @@ class SchemeTransferTest : public DatabaseTest {
       s.fields.classNumber = classNumber;
       EXPECT_TRUE(Execute(main_, SchemeInsertStatement(s.fields))) << LastError(main_);
       const int id = ToInteger(Query(main_, "select max(id) from rule").Cell(0, 0));
-      EXPECT_TRUE(Execute(main_, "update rule set isdo='1', arttile='marker', arturl='u', lasttime='t', "
-                                 "lastid=99 where id=" + std::to_string(id)));
+      EXPECT_TRUE(Execute(main_,
+                          "update rule set isdo='1', arttile='marker', arturl='u', lasttime='t', "
+                          "lastid=99 where id=" +
+                              std::to_string(id)));
       if (!s.options.empty()) {
         EXPECT_TRUE(SaveSchemeOptions(main_, id, s.options));
       }
@@ -107,8 +109,8 @@ class SchemeTransferTest : public DatabaseTest {
   }
 
   std::string Export(Connection& connection, SettingsFile& settings, bool withCookie = true) {
-    const SchemeExport file = ExportSchemes(connection, ParseCategoryValue(settings.ReadSetting(CategoriesKey())),
-                                            {}, withCookie);
+    const SchemeExport file =
+        ExportSchemes(connection, ParseCategoryValue(settings.ReadSetting(CategoriesKey())), {}, withCookie);
     EXPECT_EQ(file.error, "");
     return file.text;
   }
@@ -173,7 +175,8 @@ TEST_F(SchemeTransferTest, TheFileCarriesWhatAPersonSetsAndNothingMonitoringWrot
   ASSERT_TRUE(ImportAll(file, other_, otherSettings_).ok);
   EXPECT_EQ(Query(other_, "select isdo, arttile, arturl, lasttime, lastid from rule").rows,
             (std::vector<std::vector<std::string>>{{"0", "", "", "", ""}}));
-  EXPECT_EQ(Query(other_, "select count(*) from rule where arttile is null and lastid is null").Cell(0, 0), "1");
+  EXPECT_EQ(Query(other_, "select count(*) from rule where arttile is null and lastid is null").Cell(0, 0),
+            "1");
 }
 
 TEST_F(SchemeTransferTest, ABytesThatAreNoCharacterAreNotExportedAsSomethingElse) {
@@ -219,23 +222,25 @@ TEST_F(SchemeTransferTest, ImportFindsEqualSchemesAndAddsOnlyTheChosenOnes) {
   // Added anyway, the equal one becomes a second scheme.
   outcome = ImportSchemes(main_, settings_, plan, {true, false, false});
   ASSERT_TRUE(outcome.ok);
-  EXPECT_EQ(Query(main_, "select count(*) from rule where url='" + SqlQuoted(schemes[0].fields.url) + "'").Cell(0, 0),
+  EXPECT_EQ(Query(main_, "select count(*) from rule where url='" + SqlQuoted(schemes[0].fields.url) + "'")
+                .Cell(0, 0),
             "2");
 }
 
 TEST_F(SchemeTransferTest, AMissingCategoryGoesToTheEndOfTheListAndNoneStaysNone) {
   settings_.WriteSetting(CategoriesKey(), QW_GBK("< 新闻 ><论坛><>"));
-  const std::string file = R"j({"format": "quillwatch-schemes", "version": 1, "schemes": [)j"
-                           + std::string(R"j({"name": "a", "category": "论坛", "encoding": "gbk", "url": "u1",)j")
-                           + R"j("agent": "", "before": "", "after": "", "expression": "x", "mode": "时间正序",)j"
-                           + R"j("titleIndex": "2", "idIndex": 0, "spareIndex": "", "template": "[]"},)j"
-                           + R"j({"name": "b", "category": " 乗法 ", "encoding": "UTF-8", "url": "u2",)j"
-                           + R"j("agent": "", "before": "", "after": "", "expression": "x", "mode": "比较文章ID",)j"
-                           + R"j("titleIndex": 1, "idIndex": 1, "spareIndex": null, "template": "",)j"
-                           + R"j("options": {"watch": "乗", "empty": ""}},)j"
-                           + R"j({"name": "c", "category": "", "encoding": "GBK", "url": "u3",)j"
-                           + R"j("agent": "", "before": "", "after": "", "expression": "x", "mode": "时间倒序",)j"
-                           + R"j("titleIndex": 1, "idIndex": 1, "spareIndex": 1, "template": ""}]})j";
+  const std::string file =
+      R"j({"format": "quillwatch-schemes", "version": 1, "schemes": [)j" +
+      std::string(R"j({"name": "a", "category": "论坛", "encoding": "gbk", "url": "u1",)j") +
+      R"j("agent": "", "before": "", "after": "", "expression": "x", "mode": "时间正序",)j" +
+      R"j("titleIndex": "2", "idIndex": 0, "spareIndex": "", "template": "[]"},)j" +
+      R"j({"name": "b", "category": " 乗法 ", "encoding": "UTF-8", "url": "u2",)j" +
+      R"j("agent": "", "before": "", "after": "", "expression": "x", "mode": "比较文章ID",)j" +
+      R"j("titleIndex": 1, "idIndex": 1, "spareIndex": null, "template": "",)j" +
+      R"j("options": {"watch": "乗", "empty": ""}},)j" +
+      R"j({"name": "c", "category": "", "encoding": "GBK", "url": "u3",)j" +
+      R"j("agent": "", "before": "", "after": "", "expression": "x", "mode": "时间倒序",)j" +
+      R"j("titleIndex": 1, "idIndex": 1, "spareIndex": 1, "template": ""}]})j";
   const ImportOutcome outcome = ImportAll(file, main_, settings_);
   ASSERT_TRUE(outcome.ok) << GbkToUtf8(outcome.error);
   EXPECT_EQ(outcome.addedCategories, std::vector<std::string>{QW_GBK("乗法")});
@@ -259,13 +264,15 @@ TEST_F(SchemeTransferTest, ARefusalOfTheDatabaseStoresNothingAndPutsTheCategorie
   const std::string file = Export(main_, settings_);
   otherSettings_.WriteSetting(CategoriesKey(), QW_GBK("<新闻>"));
   // The third scheme's options are refused, after the first two schemes went in.
-  ASSERT_TRUE(Execute(other_, "create table scheme_options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT "
-                              "NOT NULL, PRIMARY KEY(id, name));"
-                              "create trigger refuse before insert on scheme_options when new.name='mute' "
-                              "begin select raise(abort, 'refused'); end"));
+  ASSERT_TRUE(Execute(other_,
+                      "create table scheme_options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT "
+                      "NOT NULL, PRIMARY KEY(id, name));"
+                      "create trigger refuse before insert on scheme_options when new.name='mute' "
+                      "begin select raise(abort, 'refused'); end"));
   const ImportOutcome outcome = ImportAll(file, other_, otherSettings_);
   EXPECT_FALSE(outcome.ok);
-  EXPECT_NE(GbkToUtf8(outcome.error).find("未导入任何方案：refused"), std::string::npos) << GbkToUtf8(outcome.error);
+  EXPECT_NE(GbkToUtf8(outcome.error).find("未导入任何方案：refused"), std::string::npos)
+      << GbkToUtf8(outcome.error);
   EXPECT_EQ(Query(other_, "select count(*) from rule").Cell(0, 0), "0");
   EXPECT_EQ(Query(other_, "select count(*) from scheme_options").Cell(0, 0), "0");
   EXPECT_EQ(otherSettings_.ReadSetting(CategoriesKey()), QW_GBK("<新闻>"));
@@ -316,14 +323,16 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"NotUtf8", FileWith("好的", "\xba\xc3"), "文件不是 UTF-8 的 JSON 文本（第 301 字节处出错）"},
         Refusal{"NumberOutOfRange", FileWith(R"j("idIndex": 1)j", R"j("idIndex": 4E4444)j"),
                 "文件中有超出范围的数字，不是方案文件"},
-        Refusal{"OtherJson", R"j({"schemes": []})j", "这不是方案文件：缺少 \"format\": \"quillwatch-schemes\""},
+        Refusal{"OtherJson", R"j({"schemes": []})j",
+                "这不是方案文件：缺少 \"format\": \"quillwatch-schemes\""},
         Refusal{"NewerVersion", FileWith("", "", "2"),
                 "方案文件的格式版本是 2，比本程序新（本程序读取版本 1），请先升级本程序"},
         Refusal{"NoVersion", FileWith("", "", "\"1\""), "方案文件缺少格式版本（version）"},
         Refusal{"MissingField", FileWith(R"j("expression": "(a)",)j", ""),
                 "第 2 个方案「好的」的 正则匹配（expression）缺失"},
         Refusal{"ExpressionDoesNotCompile", FileWith(R"j("(a)")j", R"j("(a")j"),
-                "第 2 个方案「好的」的 正则匹配（expression）无法编译：Unmatched marking parenthesis ( or \\(.  The "
+                "第 2 个方案「好的」的 正则匹配（expression）无法编译：Unmatched marking parenthesis ( or "
+                "\\(.  The "
                 "error occurred while parsing the regular expression: '(a>>>HERE>>>'."},
         Refusal{"IndexNotANumber", FileWith(R"j("titleIndex": 1)j", R"j("titleIndex": "二")j"),
                 "第 2 个方案「好的」的 标题索引（titleIndex）不是数字（应为整数，留空写 null）"},
@@ -341,7 +350,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "第 2 个方案「好的」的 编码（encoding）应为 \"GBK\" 或 \"UTF-8\""},
         Refusal{"CategoryTheListCannotHold", FileWith(R"j("category": "")j", R"j("category": "a>b")j"),
                 "第 2 个方案「好的」的 类别（category）含有 < 、> 或换行，类别列表中存不下这样的名称"},
-        Refusal{"OptionNotText", FileWith(R"j("template": "[]")j", R"j("template": "[]", "options": {"watch": 1})j"),
+        Refusal{"OptionNotText",
+                FileWith(R"j("template": "[]")j", R"j("template": "[]", "options": {"watch": 1})j"),
                 "第 2 个方案「好的」的 选项（options）「watch」应为文字"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.label); });
 

@@ -46,9 +46,12 @@ class SchemesToolTest : public DatabaseTest {
  protected:
   void SetUp() override {
     DatabaseTest::SetUp();
-    ASSERT_TRUE(Execute(main_, "insert into rule(id,class,code,name,url,regular,type,cookie) values"
-                               "(3,1,'1','" + QW_GBK("论坛") + "','http://a/','(a)','0','sid=1'),"
-                               "(5,2,'0','news','http://b/','(b)','8','')"));
+    ASSERT_TRUE(Execute(main_,
+                        "insert into rule(id,class,code,name,url,regular,type,cookie) values"
+                        "(3,1,'1','" +
+                            QW_GBK("论坛") +
+                            "','http://a/','(a)','0','sid=1'),"
+                            "(5,2,'0','news','http://b/','(b)','8','')"));
     SettingsFile(dir_ / "mavonet.ini").WriteSetting(CategoriesKey(), QW_GBK("<论坛><新闻>"));
     CreateDatabaseFile(other_ / "mavo.sdb");
   }
@@ -100,16 +103,20 @@ struct Failure {
 class SchemesToolFailureTest : public SchemesToolTest, public ::testing::WithParamInterface<Failure> {
  protected:
   std::string Words(std::string words) const {
-    for (const auto& [name, path] : {std::pair<std::string, std::string>{"OTHER", Other()}, {"DB", Db()},
-                                     {"FILE", File()}, {"DIR", dir_.path().string()}}) {
-      for (std::size_t at; (at = words.find(name)) != std::string::npos;) words.replace(at, name.size(), path);
+    for (const auto& [name, path] : {std::pair<std::string, std::string>{"OTHER", Other()},
+                                     {"DB", Db()},
+                                     {"FILE", File()},
+                                     {"DIR", dir_.path().string()}}) {
+      for (std::size_t at; (at = words.find(name)) != std::string::npos;)
+        words.replace(at, name.size(), path);
     }
     return words;
   }
 };
 
 TEST_P(SchemesToolFailureTest, EndsWithItsStatusAndChangesNothing) {
-  std::ofstream(dir_ / "bad.qwscheme.json") << R"({"format": "quillwatch-schemes", "version": 9, "schemes": []})";
+  std::ofstream(dir_ / "bad.qwscheme.json")
+      << R"({"format": "quillwatch-schemes", "version": 9, "schemes": []})";
   ASSERT_EQ(Tool("export " + Db() + " " + File()).status, 0);
   const ToolRun run = Tool(Words(GetParam().words));
   EXPECT_EQ(run.status, GetParam().status) << run.out;
@@ -121,19 +128,18 @@ TEST_P(SchemesToolFailureTest, EndsWithItsStatusAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, SchemesToolFailureTest,
-    ::testing::Values(
-        Failure{"NoCommand", "", 2, "usage: qw-schemes export"},
-        Failure{"UnknownCommand", "backup DB FILE", 2, "usage:"},
-        Failure{"ImportWithoutFile", "import OTHER", 2, "usage:"},
-        Failure{"NotAnId", "export DB DIR/x.json 3 x", 2, "qw-schemes: not a scheme id: x"},
-        Failure{"UnknownId", "export DB DIR/x.json 4", 2, "qw-schemes: 没有编号为 4 的方案"},
-        Failure{"RefusedFile", "import OTHER DIR/bad.qwscheme.json", 2,
-                "qw-schemes: 方案文件的格式版本是 9，比本程序新"},
-        Failure{"NoDatabase", "import DIR/none.sdb FILE", 1, "qw-schemes: no database at "},
-        Failure{"NotTheProgramsDatabase", "import FILE FILE", 1, "qw-schemes: cannot open "},
-        Failure{"NoFile", "import OTHER DIR/none.json", 1, "qw-schemes: cannot read "},
-        Failure{"PlaceNothingIsWritten", "export DB /proc/x.qwscheme.json", 1,
-                "qw-schemes: 无法在目标文件夹中创建文件（/proc/x.qwscheme.json）"}),
+    ::testing::Values(Failure{"NoCommand", "", 2, "usage: qw-schemes export"},
+                      Failure{"UnknownCommand", "backup DB FILE", 2, "usage:"},
+                      Failure{"ImportWithoutFile", "import OTHER", 2, "usage:"},
+                      Failure{"NotAnId", "export DB DIR/x.json 3 x", 2, "qw-schemes: not a scheme id: x"},
+                      Failure{"UnknownId", "export DB DIR/x.json 4", 2, "qw-schemes: 没有编号为 4 的方案"},
+                      Failure{"RefusedFile", "import OTHER DIR/bad.qwscheme.json", 2,
+                              "qw-schemes: 方案文件的格式版本是 9，比本程序新"},
+                      Failure{"NoDatabase", "import DIR/none.sdb FILE", 1, "qw-schemes: no database at "},
+                      Failure{"NotTheProgramsDatabase", "import FILE FILE", 1, "qw-schemes: cannot open "},
+                      Failure{"NoFile", "import OTHER DIR/none.json", 1, "qw-schemes: cannot read "},
+                      Failure{"PlaceNothingIsWritten", "export DB /proc/x.qwscheme.json", 1,
+                              "qw-schemes: 无法在目标文件夹中创建文件（/proc/x.qwscheme.json）"}),
     [](const ::testing::TestParamInfo<Failure>& info) { return std::string(info.param.label); });
 
 TEST_F(SchemesToolTest, ASettingsFileThatCannotBeWrittenStoresNoScheme) {

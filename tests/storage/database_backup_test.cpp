@@ -24,7 +24,8 @@ namespace {
 std::string FillArticles(int count) {
   return "with recursive n(i) as (select 1 union all select i + 1 from n where i < " + std::to_string(count) +
          ") insert into info(id, planname, planid, title, url, other, addtime, issoucang) select i, 'site', "
-         "i % 20, 'title of article number ' || i || printf('%.120c', '*'), 'http://bbs.example/thread-' || i, "
+         "i % 20, 'title of article number ' || i || printf('%.120c', '*'), 'http://bbs.example/thread-' || "
+         "i, "
          "'', '2026-1-1 9:5 7', 0 from n;";
 }
 
@@ -38,7 +39,8 @@ std::string ReadAll(const std::filesystem::path& path) {
 // Every entry of the folder, to see that nothing was left behind.
 std::vector<std::string> Entries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -68,8 +70,10 @@ TEST_F(DatabaseBackupTest, ACopyTakenWhileARoundStoresHoldsEveryEarlierArticleAn
   std::atomic<int> storedDuringCopy{0};
   std::thread round([&] {
     for (int n = 0; copying.load(); ++n) {
-      if (runner.Run("insert into info(planname,planid,title,url,other,addtime,issoucang) values('site',1,'new " +
-                     std::to_string(n) + "','u','','t',0)")
+      if (runner
+              .Run("insert into info(planname,planid,title,url,other,addtime,issoucang) "
+                   "values('site',1,'new " +
+                   std::to_string(n) + "','u','','t',0)")
               .ok) {
         ++storedDuringCopy;
       }

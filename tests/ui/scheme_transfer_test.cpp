@@ -84,10 +84,13 @@ class Fixture {
   ui::OptionsWindow& Open(int tab = ui::OptionsWindow::kSchemeListTab) {
     harness = StartedWindow(dir);
     harness->messages.clear();
-    window = std::make_unique<ui::OptionsWindow>(
-        ui::OptionsContext{harness->Store(), dir.Database(), harness->Window().Settings(), harness->Window().Sql(),
-                           [](const QString&) {}, {}},
-        tab);
+    window = std::make_unique<ui::OptionsWindow>(ui::OptionsContext{harness->Store(),
+                                                                    dir.Database(),
+                                                                    harness->Window().Settings(),
+                                                                    harness->Window().Sql(),
+                                                                    [](const QString&) {},
+                                                                    {}},
+                                                 tab);
     return *window;
   }
 
@@ -183,7 +186,8 @@ class SchemeTransferTest : public QObject {
       dialog->selectFile(path);
       static_cast<QDialog*>(dialog)->accept();
     });
-    const std::optional<ui::ExportChoice> choice = ui::CurrentTransferDialogs().ChooseExportFile(nullptr, path);
+    const std::optional<ui::ExportChoice> choice =
+        ui::CurrentTransferDialogs().ChooseExportFile(nullptr, path);
     QVERIFY(choice.has_value());
     QCOMPARE(choice->path, path);
     QVERIFY(choice->withCookie);
@@ -216,10 +220,10 @@ class SchemeTransferTest : public QObject {
     };
     f.List().ImportAction()->trigger();
 
-    QCOMPARE(states, (std::vector<QString>{QStringLiteral("新方案，添加"),
-                                           QStringLiteral("已有相同方案（编号 1），跳过"),
-                                           QStringLiteral("新方案，添加"),
-                                           QStringLiteral("已有相同方案（编号 1），仍然添加")}));
+    QCOMPARE(states,
+             (std::vector<QString>{
+                 QStringLiteral("新方案，添加"), QStringLiteral("已有相同方案（编号 1），跳过"),
+                 QStringLiteral("新方案，添加"), QStringLiteral("已有相同方案（编号 1），仍然添加")}));
     QCOMPARE(f.Messages(), QStringList{QStringLiteral(
                                "导入了 2 个方案，跳过 1 个。\n新增类别：杂谈\n新方案不默认勾选；主窗口 "
                                "刷新方案列表 后即可监控。")});
@@ -242,7 +246,9 @@ class SchemeTransferTest : public QObject {
     f.answers.chooseImports = [](const ImportPlan&) { return std::nullopt; };
     f.List().ImportAction()->trigger();
     QVERIFY(f.harness->messages.empty());
-    f.answers.chooseImports = [](const ImportPlan& plan) { return std::vector<bool>(plan.candidates.size()); };
+    f.answers.chooseImports = [](const ImportPlan& plan) {
+      return std::vector<bool>(plan.candidates.size());
+    };
     f.List().ImportAction()->trigger();
     QCOMPARE(f.Messages(), QStringList{QStringLiteral("没有勾选方案，未导入任何方案。")});
     QCOMPARE(f.Count(), 3);
@@ -251,8 +257,9 @@ class SchemeTransferTest : public QObject {
   void aRefusedFileChangesNothing() {
     Fixture f;
     f.dir.Sql(kThreeSchemes);
-    f.dir.WriteFile("bad.qwscheme.json", "{\"format\": \"quillwatch-schemes\", \"version\": 1, \"schemes\": "
-                                         "[{\"name\": \"x\"}]}");
+    f.dir.WriteFile("bad.qwscheme.json",
+                    "{\"format\": \"quillwatch-schemes\", \"version\": 1, \"schemes\": "
+                    "[{\"name\": \"x\"}]}");
     f.Open();
     f.answers.importFile = f.Path("bad.qwscheme.json");
     f.answers.chooseImports = [](const ImportPlan&) -> std::optional<std::vector<bool>> {
@@ -260,8 +267,9 @@ class SchemeTransferTest : public QObject {
       return std::nullopt;
     };
     f.List().ImportAction()->trigger();
-    QCOMPARE(f.Messages(), QStringList{QStringLiteral(
-                               "导入失败：第 1 个方案「x」的 类别（category）缺失\n未导入任何方案。")});
+    QCOMPARE(
+        f.Messages(),
+        QStringList{QStringLiteral("导入失败：第 1 个方案「x」的 类别（category）缺失\n未导入任何方案。")});
     QCOMPARE(f.harness->messages.back().icon, ui::MessageIcon::Warning);
     f.answers.importFile = f.Path("none.qwscheme.json");
     f.List().ImportAction()->trigger();
@@ -284,7 +292,9 @@ class SchemeTransferTest : public QObject {
     QSignalSpy rejected(&window, &QDialog::rejected);
     button.click();
     // The default name: the time, beside the program.
-    QVERIFY(QRegularExpression(QStringLiteral("^.*/mavo-\\d{8}-\\d{6}\\.sdb$")).match(f.answers.offered).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^.*/mavo-\\d{8}-\\d{6}\\.sdb$"))
+                .match(f.answers.offered)
+                .hasMatch());
     QCOMPARE(QFileInfo(f.answers.offered).absolutePath(), QFileInfo(f.Path("mavo.sdb")).absolutePath());
     // The copy runs on; the window answers meanwhile, but is not closed under it.
     QVERIFY(window.Backup().Running());
@@ -300,7 +310,8 @@ class SchemeTransferTest : public QObject {
     QCOMPARE(done.caption, QStringLiteral("备份成功"));
     const qint64 size = QFileInfo(f.Path("copy.sdb")).size();
     QVERIFY(size > 0);
-    QVERIFY2(done.text.contains(QStringLiteral("（%1 字节），完整性检查通过。").arg(size)), qPrintable(done.text));
+    QVERIFY2(done.text.contains(QStringLiteral("（%1 字节），完整性检查通过。").arg(size)),
+             qPrintable(done.text));
     Connection copy;
     QCOMPARE(OpenDatabase(copy, f.dir.Path() / "copy.sdb"), OpenResult::Opened);
     QCOMPARE(Query(copy, "select count(*) from info").Cell(0, 0), std::string("20000"));
@@ -317,7 +328,8 @@ class SchemeTransferTest : public QObject {
       window.Advanced().BackupButton().click();
       QVERIFY(finished.wait(30000));
       QCOMPARE(f.harness->messages.size(), 1u);
-      QVERIFY2(f.Messages().front().startsWith(QStringLiteral("备份失败：")), qPrintable(f.Messages().front()));
+      QVERIFY2(f.Messages().front().startsWith(QStringLiteral("备份失败：")),
+               qPrintable(f.Messages().front()));
       QVERIFY(window.Advanced().BackupButton().isEnabled());
     }
     QCOMPARE(QDir(QString::fromStdString(f.dir.Path().string())).entryList(QDir::Files),

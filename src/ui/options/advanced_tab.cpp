@@ -62,11 +62,19 @@ void AdvancedTab::SetCategories(const std::vector<std::string>& names) {
 }
 
 void AdvancedTab::AppendCategories(const std::vector<std::string>& names) {
-  if (names.empty()) return;
   QString text = categories_->toPlainText();
-  if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
-  for (const std::string& name : names) text += FromGbk(name) + QLatin1Char('\n');
-  categories_->setPlainText(text);
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = line.trimmed();
+  bool added = false;
+  for (const std::string& name : names) {
+    const QString shown = FromGbk(name);
+    if (lines.contains(shown)) continue;  // typed already, not saved yet
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+    text += shown + QLatin1Char('\n');
+    lines << shown;
+    added = true;
+  }
+  if (added) categories_->setPlainText(text);
 }
 
 void AdvancedTab::SaveCategories() {

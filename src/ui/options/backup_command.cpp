@@ -72,7 +72,8 @@ void BackupCommand::Run() {
           Qt::QueuedConnection);
     };
     const BackupResult result = BackupDatabase(main_, target, stop, options);
-    QMetaObject::invokeMethod(this, [this, result, shown] { Finish(result, shown); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, result, shown] { Finish(result, shown); }, Qt::QueuedConnection);
   });
 }
 
@@ -93,8 +94,10 @@ void BackupCommand::Finish(const BackupResult& result, const QString& path) {
                 QStringLiteral("备份成功"), MessageIcon::Information);
   } else {
     status_.setText(QStringLiteral("备份失败"));
-    ShowMessage(window_, QStringLiteral("备份失败：") + FromGbk(result.error) + QStringLiteral("\n没有留下不完整的文件。"),
-                DefaultCaption(), MessageIcon::Warning);
+    ShowMessage(
+        window_,
+        QStringLiteral("备份失败：") + FromGbk(result.error) + QStringLiteral("\n没有留下不完整的文件。"),
+        DefaultCaption(), MessageIcon::Warning);
   }
   emit finished(result.ok);
 }

@@ -17,8 +17,8 @@ namespace qw::ui {
 namespace {
 
 void Refuse(QWidget* window, const QString& why) {
-  ShowMessage(window, QStringLiteral("导入失败：") + why + QStringLiteral("\n未导入任何方案。"), DefaultCaption(),
-              MessageIcon::Warning);
+  ShowMessage(window, QStringLiteral("导入失败：") + why + QStringLiteral("\n未导入任何方案。"),
+              DefaultCaption(), MessageIcon::Warning);
 }
 
 }  // namespace

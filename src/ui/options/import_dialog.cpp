@@ -17,8 +17,9 @@ ImportDialog::ImportDialog(const ImportPlan& plan, QWidget* parent)
     : QDialog(parent), list_(new QTreeWidget(this)) {
   setWindowTitle(QStringLiteral("导入方案"));
   resize(680, 360);
-  const auto equal = static_cast<int>(std::count_if(plan.candidates.begin(), plan.candidates.end(),
-                                                    [](const ImportCandidate& c) { return c.equalId.has_value(); }));
+  const auto equal =
+      static_cast<int>(std::count_if(plan.candidates.begin(), plan.candidates.end(),
+                                     [](const ImportCandidate& c) { return c.equalId.has_value(); }));
   auto* summary = new QLabel(
       QStringLiteral("文件中有 %1 个方案，其中 %2 个与已有方案相同（网址和正则都相同），默认跳过。\n"
                      "勾选的方案作为新方案添加：不默认勾选，从头开始监控；缺少的类别添加到类别列表末尾。")

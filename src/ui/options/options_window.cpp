@@ -38,8 +38,8 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
 
   export_ = new ExportCommand(options, context_.settings, this);
   import_ = new ImportCommand(options, context_.settings, this);
-  backup_ = new BackupCommand(context_.storage.mainConnection, context_.databasePath, advanced_->BackupButton(),
-                              advanced_->BackupStatus(), this);
+  backup_ = new BackupCommand(context_.storage.mainConnection, context_.databasePath,
+                              advanced_->BackupButton(), advanced_->BackupStatus(), this);
 
   connect(list_, &SchemeList::loadRequested, editor_, &SchemeEditor::LoadSchemeIntoEditor);
   connect(list_, &SchemeList::exportRequested, export_, &ExportCommand::Run);

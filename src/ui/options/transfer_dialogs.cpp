@@ -65,6 +65,8 @@ TransferDialogs& CurrentTransferDialogs() {
   return installed != nullptr ? *installed : real;
 }
 
-TransferDialogs* InstallTransferDialogs(TransferDialogs* dialogs) { return std::exchange(Installed(), dialogs); }
+TransferDialogs* InstallTransferDialogs(TransferDialogs* dialogs) {
+  return std::exchange(Installed(), dialogs);
+}
 
 }  // namespace qw::ui

@@ -305,7 +305,7 @@ SchemeFileText WriteSchemeFile(const std::vector<SchemeRecord>& schemes, bool wi
 
 SchemeFileContents ReadSchemeFile(std::string_view bytes) {
   if (bytes.size() > kSchemeFileLimit) {
-    return Refused("文件有 " + std::to_string(bytes.size()) + " 字节，太大，不是方案文件");
+    return Refused("文件超过 " + std::to_string(kSchemeFileLimit >> 20) + " MiB，不是方案文件");
   }
   Json file;
   try {

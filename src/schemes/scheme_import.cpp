@@ -146,7 +146,7 @@ ImportOutcome ImportSchemes(Connection& connection, SettingsFile& settings, cons
   std::string error;
   if (!StoreSchemes(connection, chosen, outcome.categories, outcome.ids, error)) {
     if (!outcome.addedCategories.empty()) settings.WriteSetting(CategoriesKey(), oldValue);
-    outcome.error = Utf8ToGbk("数据库拒绝了导入，未导入任何方案：") + error;
+    outcome.error = Utf8ToGbk("数据库拒绝了导入：") + error;
     outcome.addedCategories.clear();
     outcome.categories = ParseCategoryValue(oldValue);
     return outcome;

@@ -271,7 +271,7 @@ TEST_F(SchemeTransferTest, ARefusalOfTheDatabaseStoresNothingAndPutsTheCategorie
                       "begin select raise(abort, 'refused'); end"));
   const ImportOutcome outcome = ImportAll(file, other_, otherSettings_);
   EXPECT_FALSE(outcome.ok);
-  EXPECT_NE(GbkToUtf8(outcome.error).find("未导入任何方案：refused"), std::string::npos)
+  EXPECT_NE(GbkToUtf8(outcome.error).find("数据库拒绝了导入：refused"), std::string::npos)
       << GbkToUtf8(outcome.error);
   EXPECT_EQ(Query(other_, "select count(*) from rule").Cell(0, 0), "0");
   EXPECT_EQ(Query(other_, "select count(*) from scheme_options").Cell(0, 0), "0");
@@ -321,6 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Refusal{"NotJson", "schemes: none", "文件不是 UTF-8 的 JSON 文本（第 1 字节处出错）"},
         Refusal{"NotUtf8", FileWith("好的", "\xba\xc3"), "文件不是 UTF-8 的 JSON 文本（第 301 字节处出错）"},
+        Refusal{"TooLarge", std::string(kSchemeFileLimit + 1, ' '), "文件超过 16 MiB，不是方案文件"},
         Refusal{"NumberOutOfRange", FileWith(R"j("idIndex": 1)j", R"j("idIndex": 4E4444)j"),
                 "文件中有超出范围的数字，不是方案文件"},
         Refusal{"OtherJson", R"j({"schemes": []})j",

@@ -1,5 +1,5 @@
-# `make install`: the program and its helper in a directory of their own, a link in bin/, the desktop entry,
-# the icon and a starter database that is laid only where none exists.
+# `make install`: the program, its helper and qw-schemes in a directory of their own, links in bin/, the
+# desktop entry, the icon and a starter database that is laid only where none exists.
 include(${CMAKE_CURRENT_LIST_DIR}/InstallLayout.cmake)
 
 # Without a prefix of its own, cmake --install follows `make install`: into the user's own ~/.local.
@@ -7,14 +7,16 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND DEFINED ENV{HOME})
   set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Install prefix" FORCE)
 endif()
 
-install(TARGETS quillwatch quillwatch-homepage RUNTIME DESTINATION ${QW_PROGRAM_DIR})
+install(TARGETS quillwatch quillwatch-homepage qw-schemes RUNTIME DESTINATION ${QW_PROGRAM_DIR})
 
-# The link is relative, so a tree staged under DESTDIR still points at its own program. The program finds its
+# The links are relative, so a tree staged under DESTDIR still points at its own program. The program finds its
 # directory through the link, as it resolves its own path.
-set(qw_link ${PROJECT_BINARY_DIR}/install-tree/bin/quillwatch)
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/install-tree/bin)
-file(CREATE_LINK ../${QW_PROGRAM_DIR}/quillwatch ${qw_link} SYMBOLIC)
-install(FILES ${qw_link} DESTINATION bin)
+foreach(qw_linked quillwatch qw-schemes)
+  set(qw_link ${PROJECT_BINARY_DIR}/install-tree/bin/${qw_linked})
+  file(CREATE_LINK ../${QW_PROGRAM_DIR}/${qw_linked} ${qw_link} SYMBOLIC)
+  install(FILES ${qw_link} DESTINATION bin)
+endforeach()
 
 install(FILES ${PROJECT_BINARY_DIR}/icons/quillwatch-48.png DESTINATION share/icons/hicolor/48x48/apps
   RENAME quillwatch.png)

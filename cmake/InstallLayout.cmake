@@ -2,13 +2,16 @@
 # `make uninstall`, which removes exactly these files.
 #
 # The program keeps its database and settings beside itself, so it gets a directory of its own, which the user
-# owns and can write. Its two executables are built for one machine, so the directory lies under lib/, as other
-# programs with a directory of their own do; bin/ holds only a link to it.
+# owns and can write. Its executables are built for one machine, so the directory lies under lib/, as other
+# programs with a directory of their own do; bin/ holds only links: to the program and to qw-schemes, the
+# command-line tool that exports and imports schemes.
 set(QW_PROGRAM_DIR lib/quillwatch)
 set(QW_INSTALLED_FILES
   bin/quillwatch
+  bin/qw-schemes
   ${QW_PROGRAM_DIR}/quillwatch
   ${QW_PROGRAM_DIR}/quillwatch-homepage
+  ${QW_PROGRAM_DIR}/qw-schemes
   share/applications/quillwatch.desktop
   share/icons/hicolor/48x48/apps/quillwatch.png
   share/icons/hicolor/256x256/apps/quillwatch.png)

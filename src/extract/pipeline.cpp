@@ -60,7 +60,7 @@ template struct ExposeMember<StateLimitMember, &Matcher::max_state_count>;
 // The compiled pattern: Perl syntax, case-insensitive, with the classic locale so that case folding and
 // character classes touch ASCII only and never alter GBK bytes, whatever the process locale is. Nothing when
 // the pattern does not compile.
-std::optional<boost::regex> Compile(std::string_view pattern) {
+std::optional<boost::regex> Compile(std::string_view pattern, std::string* error = nullptr) {
   // Boost 1.74's parser reads one byte past the end of a pattern that ends inside a set range such as "[a-z";
   // a std::string copy keeps that byte inside the allocation (its terminating NUL) instead of past the
   // caller's.
@@ -71,7 +71,8 @@ std::optional<boost::regex> Compile(std::string_view pattern) {
     re.assign(terminated.data(), terminated.data() + terminated.size(),
               boost::regex::perl | boost::regex::icase);
     return re;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    if (error != nullptr) *error = e.what();
     return std::nullopt;
   }
 }
@@ -134,6 +135,12 @@ std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
 int GroupCount(std::string_view pattern) {
   const std::optional<boost::regex> re = Compile(pattern);
   return re ? static_cast<int>(re->mark_count()) : 0;
+}
+
+std::optional<std::string> PatternError(std::string_view pattern) {
+  std::string error;
+  if (Compile(pattern, &error)) return std::nullopt;
+  return error.empty() ? std::string("invalid expression") : error;
 }
 
 std::string GroupText(const Hit& hit, int k) { return GroupRef(hit, k); }

@@ -1,6 +1,7 @@
 #pragma once
 // From a page text and a scheme's expression to hits, and from a hit to its texts and article address.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,10 @@ std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region);
 
 // The number of capturing groups of pattern, or 0 when it does not compile.
 int GroupCount(std::string_view pattern);
+
+// Why pattern does not compile the way MatchAll compiles it (the engine's own message), or nothing when it
+// does.
+std::optional<std::string> PatternError(std::string_view pattern);
 
 // The text of group k, or "" for a group outside 0..G.
 std::string GroupText(const Hit& hit, int k);

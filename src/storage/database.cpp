@@ -72,11 +72,15 @@ class ConnectionHold {
 bool Connection::Enter() const {
   const std::thread::id self = std::this_thread::get_id();
   if (holder_.load(std::memory_order_relaxed) == self) return false;
-  if (CurrentMessagePump() == nullptr) {
-    mutex_.lock();
-  } else {
-    // Another thread's statement runs; the window keeps painting until it ends.
-    while (!mutex_.try_lock()) KeepAliveUntil(Clock::now() + std::chrono::milliseconds(2));
+  if (!mutex_.try_lock()) {
+    waiting_.fetch_add(1, std::memory_order_relaxed);
+    if (CurrentMessagePump() == nullptr) {
+      mutex_.lock();
+    } else {
+      // Another thread's statement runs; the window keeps painting until it ends.
+      while (!mutex_.try_lock()) KeepAliveUntil(Clock::now() + std::chrono::milliseconds(2));
+    }
+    waiting_.fetch_sub(1, std::memory_order_relaxed);
   }
   holder_.store(self, std::memory_order_relaxed);
   lastPump_ = Clock::now();
@@ -272,6 +276,17 @@ ResultTable Query(Connection& connection, std::string_view statement) {
   }
   connection.lastError_.clear();
   return table;
+}
+
+bool RunStep(Connection& connection, const std::function<void(sqlite3*)>& step) {
+  // A waiting statement takes the connection as soon as the holder leaves it; until it has, the step waits.
+  while (connection.waiting_.load(std::memory_order_relaxed) > 0) {
+    KeepAliveUntil(Clock::now() + std::chrono::microseconds(50));
+  }
+  ConnectionHold hold(connection);
+  if (!hold.held() || connection.db_ == nullptr) return false;
+  step(connection.db_);
+  return true;
 }
 
 }  // namespace qw

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -53,6 +54,7 @@ class Connection {
   friend bool Execute(Connection&, std::string_view, std::string&);
   friend std::string LastError(Connection&);
   friend ResultTable Query(Connection&, std::string_view);
+  friend bool RunStep(Connection&, const std::function<void(sqlite3*)>&);
   friend class ConnectionHold;
 
   // Takes the connection for one statement; false when the calling thread already holds it.
@@ -65,6 +67,8 @@ class Connection {
 
   mutable std::mutex mutex_;
   mutable std::atomic<std::thread::id> holder_{};
+  // Threads waiting to take the connection for a statement; a step of long work lets them go first.
+  mutable std::atomic<int> waiting_{0};
   sqlite3* db_ = nullptr;
   std::string lastError_;
   // Written only by the thread holding the connection.
@@ -96,5 +100,11 @@ std::string LastError(Connection& connection);
 
 // Runs a query and reads every row. A query on an unopened connection gives no columns and no rows.
 ResultTable Query(Connection& connection, std::string_view statement);
+
+// One step of work that SQLite does in steps on the connection's handle (the online backup), holding the
+// connection as a statement does. Statements already waiting for the connection go first, so a long piece
+// of work made of short steps delays each statement by one step at most. False, without running step, when
+// the connection is not open or the calling thread already holds it.
+bool RunStep(Connection& connection, const std::function<void(sqlite3*)>& step);
 
 }  // namespace qw

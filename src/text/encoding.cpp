@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -144,6 +145,23 @@ std::string GbkToUtf8(std::string_view gbk) {
   }
   out.resize(written);
   return out;
+}
+
+std::optional<std::string> ExactGbk(std::string_view utf8) {
+  if (utf8.find('\0') != std::string_view::npos) return std::nullopt;
+  std::string gbk = Utf8ToGbk(utf8);
+  // A refused character or sequence becomes "?", and no GBK character holds that byte (a second byte is
+  // 0x40 or above), so a "?" more than the text had marks a loss.
+  if (std::count(gbk.begin(), gbk.end(), '?') != std::count(utf8.begin(), utf8.end(), '?'))
+    return std::nullopt;
+  return gbk;
+}
+
+std::optional<std::string> ExactUtf8(std::string_view gbk) {
+  if (gbk.find('\0') != std::string_view::npos) return std::nullopt;
+  std::string utf8 = GbkToUtf8(gbk);
+  if (Utf8ToGbk(utf8) != gbk) return std::nullopt;
+  return utf8;
 }
 
 }  // namespace qw

@@ -39,13 +39,18 @@ png_size() {
 
 # A fresh install: exactly these files, and a starter database.
 install_into_prefix
-expect_tree "fresh install" bin/quillwatch lib/quillwatch/quillwatch lib/quillwatch/quillwatch-homepage \
+expect_tree "fresh install" bin/quillwatch bin/qw-schemes lib/quillwatch/quillwatch \
+  lib/quillwatch/quillwatch-homepage lib/quillwatch/qw-schemes \
   lib/quillwatch/mavo.sdb share/applications/quillwatch.desktop \
   share/icons/hicolor/48x48/apps/quillwatch.png share/icons/hicolor/256x256/apps/quillwatch.png
 [ -L "$prefix/bin/quillwatch" ] || fail "bin/quillwatch is not a link"
 [ "$(readlink -f "$prefix/bin/quillwatch")" = "$(readlink -f "$program/quillwatch")" ] ||
   fail "bin/quillwatch points at $(readlink "$prefix/bin/quillwatch")"
-for exe in quillwatch quillwatch-homepage; do [ -x "$program/$exe" ] || fail "$exe is not executable"; done
+for exe in quillwatch quillwatch-homepage qw-schemes; do [ -x "$program/$exe" ] || fail "$exe is not executable"; done
+[ -L "$prefix/bin/qw-schemes" ] || fail "bin/qw-schemes is not a link"
+# The tool runs through its link: the starter database holds no scheme, so the file lists none.
+"$prefix/bin/qw-schemes" export "$program/mavo.sdb" - 2>/dev/null | grep -q '"schemes": \[\]' ||
+  fail "qw-schemes did not export from the installed database"
 [ -w "$program" ] || fail "the program's directory is not writable"
 # The installed program looks for its helper beside itself, never in the folder it was built in.
 # (Texts of Qt's string literals are UTF-16: with the zero bytes taken out they read as ASCII.)

@@ -98,5 +98,20 @@ TEST(EncodingTest, GbkLiteralIsConvertedOnce) {
   }
 }
 
+TEST(EncodingTest, ExactFormsRefuseWhatTheLossyOnesWouldReplace) {
+  // Every GBK character comes through, the euro sign and those whose second byte is "\\" or "|" included; a
+  // "?" of the text is no loss.
+  const std::string gbk = "a?\x80\x95\x5c\xe3\x7c" + Utf8ToGbk("论坛");
+  ASSERT_TRUE(ExactUtf8(gbk));
+  EXPECT_EQ(ExactGbk(*ExactUtf8(gbk)), gbk);
+
+  for (const std::string& utf8 : {std::string("😀"), std::string("a\0b", 3), std::string("\xff")}) {
+    EXPECT_EQ(ExactGbk(utf8), std::nullopt) << utf8;
+  }
+  for (const std::string& bytes : {std::string("\xff\xfe"), std::string("\x81"), std::string("a\0b", 3)}) {
+    EXPECT_EQ(ExactUtf8(bytes), std::nullopt);
+  }
+}
+
 }  // namespace
 }  // namespace qw

@@ -33,9 +33,18 @@ AdvancedTab::AdvancedTab(SettingsFile& settings, SqlRunner& sql, QWidget* parent
   sqlBox_->setObjectName(QStringLiteral("sql框"));
   auto* runSql = new QPushButton(QStringLiteral("执行SQL命令"), sqlGroup);
   runSql->setObjectName(QStringLiteral("按钮_执行SQL"));
+  backup_ = new QPushButton(QStringLiteral("备份数据库…"), sqlGroup);
+  backup_->setObjectName(QStringLiteral("按钮_备份数据库"));
+  backup_->setToolTip(QStringLiteral("监控进行中也可备份：复制 mavo.sdb 到所选文件，并检查副本是否完整"));
+  backupStatus_ = new QLabel(sqlGroup);
+  backupStatus_->setObjectName(QStringLiteral("备份状态"));
+  auto* sqlButtons = new QHBoxLayout;
+  sqlButtons->addWidget(backup_);
+  sqlButtons->addWidget(backupStatus_, 1);
+  sqlButtons->addWidget(runSql);
   auto* sqlColumn = new QVBoxLayout(sqlGroup);
   sqlColumn->addWidget(sqlBox_, 1);
-  sqlColumn->addWidget(runSql, 0, Qt::AlignRight);
+  sqlColumn->addLayout(sqlButtons);
 
   auto* row = new QHBoxLayout(this);
   row->setContentsMargins(6, 6, 6, 6);
@@ -50,6 +59,22 @@ void AdvancedTab::SetCategories(const std::vector<std::string>& names) {
   QString text;
   for (const std::string& name : names) text += FromGbk(name) + QLatin1Char('\n');
   categories_->setPlainText(text);
+}
+
+void AdvancedTab::AppendCategories(const std::vector<std::string>& names) {
+  QString text = categories_->toPlainText();
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) line = line.trimmed();
+  bool added = false;
+  for (const std::string& name : names) {
+    const QString shown = FromGbk(name);
+    if (lines.contains(shown)) continue;  // typed already, not saved yet
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+    text += shown + QLatin1Char('\n');
+    lines << shown;
+    added = true;
+  }
+  if (added) categories_->setPlainText(text);
 }
 
 void AdvancedTab::SaveCategories() {

@@ -1,11 +1,13 @@
 #pragma once
-// 高级设置: the category editor, whose lines become the category list in the settings file, and the SQL box,
-// whose text runs against the database through the program's one statement runner.
+// 高级设置: the category editor, whose lines become the category list in the settings file, the SQL box,
+// whose text runs against the database through the program's one statement runner, and the button that
+// backs the database up (its work is BackupCommand's).
 
 #include <QWidget>
 #include <string>
 #include <vector>
 
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -24,6 +26,9 @@ class AdvancedTab final : public QWidget {
 
   // 分类编辑框 at window creation: one line per name.
   void SetCategories(const std::vector<std::string>& names);
+  // Names an import added to the end of the stored list, added as lines to the end of the editor so that a
+  // later 保存栏目 keeps them.
+  void AppendCategories(const std::vector<std::string>& names);
 
   // 保存栏目.
   void SaveCategories();
@@ -32,12 +37,16 @@ class AdvancedTab final : public QWidget {
 
   QPlainTextEdit& CategoryEditor() const { return *categories_; }
   QPlainTextEdit& SqlBox() const { return *sqlBox_; }
+  QPushButton& BackupButton() const { return *backup_; }
+  QLabel& BackupStatus() const { return *backupStatus_; }
 
  private:
   SettingsFile& settings_;
   SqlRunner& sql_;
   QPlainTextEdit* categories_;
   QPlainTextEdit* sqlBox_;
+  QPushButton* backup_;
+  QLabel* backupStatus_;
 };
 
 }  // namespace qw::ui

@@ -10,6 +10,9 @@
 #include "ui/main/message_boxes.h"
 #include "ui/main/outer_size.h"
 #include "ui/options/advanced_tab.h"
+#include "ui/options/backup_command.h"
+#include "ui/options/export_command.h"
+#include "ui/options/import_command.h"
 #include "ui/options/rule_tester.h"
 #include "ui/options/scheme_editor.h"
 #include "ui/options/scheme_list.h"
@@ -33,7 +36,20 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(tabs_);
 
+  export_ = new ExportCommand(options, context_.settings, this);
+  import_ = new ImportCommand(options, context_.settings, this);
+  backup_ = new BackupCommand(context_.storage.mainConnection, context_.databasePath,
+                              advanced_->BackupButton(), advanced_->BackupStatus(), this);
+
   connect(list_, &SchemeList::loadRequested, editor_, &SchemeEditor::LoadSchemeIntoEditor);
+  connect(list_, &SchemeList::exportRequested, export_, &ExportCommand::Run);
+  connect(list_, &SchemeList::importRequested, import_, &ImportCommand::Run);
+  connect(import_, &ImportCommand::imported, this,
+          [this](const std::vector<std::string>& added, const std::vector<std::string>& categories) {
+            list_->FillSchemeList();
+            editor_->AppendCategories(added, static_cast<int>(categories.size() - added.size()) + 1);
+            advanced_->AppendCategories(added);
+          });
   connect(editor_, &SchemeEditor::showRequested, this, [this] { tabs_->setCurrentIndex(kEditorTab); });
   connect(editor_, &SchemeEditor::schemeSaved, list_, &SchemeList::FillSchemeList);
 
@@ -56,8 +72,8 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
 OptionsWindow::~OptionsWindow() = default;
 
 void OptionsWindow::reject() {
-  // Escape or the close button during a rule test waits for the test's own end.
-  if (editor_->Tester().Running()) return;
+  // Escape or the close button during a rule test or a backup waits for its own end.
+  if (editor_->Tester().Running() || backup_->Running()) return;
   QDialog::reject();
 }
 

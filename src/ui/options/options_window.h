@@ -21,6 +21,9 @@ struct Storage;
 namespace qw::ui {
 
 class AdvancedTab;
+class BackupCommand;
+class ExportCommand;
+class ImportCommand;
 class SchemeEditor;
 class SchemeList;
 
@@ -52,6 +55,7 @@ class OptionsWindow final : public QDialog {
   SchemeList& List() const { return *list_; }
   SchemeEditor& Editor() const { return *editor_; }
   AdvancedTab& Advanced() const { return *advanced_; }
+  BackupCommand& Backup() const { return *backup_; }
 
  protected:
   void reject() override;
@@ -62,6 +66,9 @@ class OptionsWindow final : public QDialog {
   SchemeList* list_;
   SchemeEditor* editor_;
   AdvancedTab* advanced_;
+  ExportCommand* export_;
+  ImportCommand* import_;
+  BackupCommand* backup_;
 };
 
 // Creates the window on the tab and shows it modally until it is closed.

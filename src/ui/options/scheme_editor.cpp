@@ -288,6 +288,11 @@ void SchemeEditor::SetCategories(const std::vector<std::string>& names) {
   category_->setEditText(CategoryPlaceholder());
 }
 
+void SchemeEditor::AppendCategories(const std::vector<std::string>& names, int firstNumber) {
+  // Adding items leaves the selection and the text shown as they are.
+  for (const std::string& name : names) category_->addItem(FromGbk(name), firstNumber++);
+}
+
 void SchemeEditor::SetEditorMode(int mode) {
   editorMode_ = mode;
   idIndex_->setEnabled(mode == kRisingId);

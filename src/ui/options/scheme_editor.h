@@ -44,6 +44,9 @@ class SchemeEditor final : public QWidget {
 
   // 组合框1: the category names in order, item data = position from 1.
   void SetCategories(const std::vector<std::string>& names);
+  // Categories added to the end of the list after the window opened (by an import): names, numbered on from
+  // firstNumber.
+  void AppendCategories(const std::vector<std::string>& names, int firstNumber);
 
   void LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row);
   void SetEditorMode(int mode);

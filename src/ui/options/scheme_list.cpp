@@ -7,6 +7,7 @@
 #include "storage/database.h"
 #include "storage/scheme_cache.h"
 #include "storage/scheme_statements.h"
+#include "text/gbk_text.h"
 #include "ui/main/gbk_text.h"
 
 namespace qw::ui {
@@ -27,7 +28,7 @@ SchemeList::SchemeList(Connection& options, QWidget* parent)
   setRootIsDecorated(false);
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
   header()->setStretchLastSection(false);
   setColumnCount(0);
 
@@ -45,6 +46,10 @@ SchemeList::SchemeList(Connection& options, QWidget* parent)
   menu_->addSeparator();
   defaultTick_ = menu_->addAction(QStringLiteral("默认勾选"), this, &SchemeList::ToggleDefaultTick);
   defaultTick_->setCheckable(true);
+  menu_->addSeparator();
+  export_ = menu_->addAction(QStringLiteral("导出…"), this,
+                             [this] { emit exportRequested(SelectedIds(), SelectedNames()); });
+  import_ = menu_->addAction(QStringLiteral("导入…"), this, [this] { emit importRequested(); });
 }
 
 void SchemeList::FillSchemeList() {
@@ -79,9 +84,25 @@ SchemeCells SchemeList::Row(int i) const {
 }
 
 std::optional<SchemeCells> SchemeList::SelectedRow() const {
-  const QList<QTreeWidgetItem*> selected = selectedItems();
-  if (selected.isEmpty()) return std::nullopt;
-  return Row(indexOfTopLevelItem(selected.front()));
+  QTreeWidgetItem* current = currentItem();
+  if (current == nullptr || !current->isSelected()) return std::nullopt;
+  return Row(indexOfTopLevelItem(current));
+}
+
+std::vector<int> SchemeList::SelectedIds() const {
+  std::vector<int> ids;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    if (topLevelItem(i)->isSelected()) ids.push_back(ToInteger(StoredCell(*topLevelItem(i), kRuleId)));
+  }
+  return ids;
+}
+
+std::vector<std::string> SchemeList::SelectedNames() const {
+  std::vector<std::string> names;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    if (topLevelItem(i)->isSelected()) names.push_back(StoredCell(*topLevelItem(i), kRuleName));
+  }
+  return names;
 }
 
 void SchemeList::PrepareMenu() {
@@ -89,6 +110,8 @@ void SchemeList::PrepareMenu() {
   for (QAction* action : {edit_, copy_, delete_, defaultTick_}) action->setEnabled(row.has_value());
   new_->setEnabled(true);
   if (row) defaultTick_->setChecked(CellOf(*row, kRuleIsdo) == "1");
+  export_->setEnabled(!selectedItems().isEmpty());
+  import_->setEnabled(columnCount() > 0);
 }
 
 void SchemeList::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,7 +1,5 @@
 #include "propose/propose.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <set>
 
 #include "propose/link_groups.h"
@@ -32,10 +30,6 @@ Proposals ProposeSchemes(std::string_view page, std::string_view address) {
   std::set<std::vector<std::string>> offered;
   for (const LinkGroup& group : groups) {
     std::optional<ProposedScheme> scheme = BuildScheme(model, group, address);
-    if (std::getenv("QW_PROPOSE_DEBUG")) {  // DEBUG
-      std::fprintf(stderr, "group score %.2f n %zu first %.*s built %d\n", group.score, group.links.size(),
-                   (int)group.links.front().hrefText.size(), group.links.front().hrefText.data(), scheme ? 1 : 0);
-    }
     if (!scheme) continue;
     // Two lists can give the same articles (a list and the same list less its pinned rows): offer them once.
     std::vector<std::string> urls;

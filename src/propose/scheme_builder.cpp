@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -257,6 +256,19 @@ std::vector<MarkerChoice> MarkerChoices(const PageModel& model, const LinkGroup&
       for (std::string_view piece : MarkerPieces(model, e)) tryBefore(piece);
     }
   }
+  // Where no tag sets the list apart (the same markup stands earlier in a script or a comment): the bytes just
+  // before the first link, as many as it takes for them to occur there first.
+  for (std::uint32_t n = 4; n <= 100 && n <= firstStart; ++n) {
+    const std::size_t from = firstStart - n;
+    if (from > 0 && static_cast<unsigned char>(page[from - 1]) >= 0x80) continue;  // not a character start
+    const std::string_view piece = page.substr(from, n);
+    std::uint32_t at = 0;
+    if (!UsableMarker(piece)) break;
+    if (Find(page, piece) == static_cast<Pos>(from) + 1 && beginsAt(piece, at)) {
+      if (std::find(befores.begin(), befores.end(), piece) == befores.end()) befores.emplace_back(piece);
+      break;
+    }
+  }
   if (pinned == 0) befores.emplace_back();  // the page's first byte
 
   std::vector<MarkerChoice> choices;
@@ -464,8 +476,6 @@ std::optional<ProposedScheme> BuildScheme(const PageModel& model, const LinkGrou
         scheme.type = mode;
         scheme.uindex = mode == kRisingId ? std::to_string(x->idGroup) : std::string();
         scheme.articles = FirstPassArticles(scheme, model.page);
-        if (std::getenv("QW_PROPOSE_DEBUG"))  // DEBUG
-          std::fprintf(stderr, "  try %s | %s | %s -> %zu/%zu\n", scheme.before.c_str(), scheme.after.c_str(), scheme.regular.c_str(), scheme.articles.size(), expected.size());
         if (scheme.articles.size() != expected.size()) continue;
         bool same = true;
         for (std::size_t i = 0; i < expected.size() && same; ++i) {

@@ -65,7 +65,7 @@ MainWindow::MainWindow(Storage& storage, std::filesystem::path programDirectory,
       OpenOptionsWindow(parent,
                         OptionsContext{storage_, databasePath_, settings_, *sql_,
                                        [this](const QString& address) { OpenWebAddress(address); },
-                                       seams_.timing.fetchLimits},
+                                       seams_.timing.fetchLimits, [this] { SchemesChangedInOptions(); }},
                         tab);
     };
   }
@@ -302,6 +302,14 @@ void MainWindow::RestoreFromTray() {
 void MainWindow::RefreshSchemeList() {
   if (monitor_->Running()) {
     ShowMessage(this, QStringLiteral("请先停止进行中的任务！"));
+    return;
+  }
+  tree_->LoadSchemeTree();
+}
+
+void MainWindow::SchemesChangedInOptions() {
+  if (monitor_->ActiveWorkers() > 0) {
+    status_->AppendStatusLine(QW_GBK("\r\n方案已更改，监控进行中，将在下次“刷新方案列表”后生效。"));
     return;
   }
   tree_->LoadSchemeTree();

@@ -24,7 +24,7 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
   tabs_->setObjectName(QStringLiteral("选择夹"));
   Connection& options = context_.storage.optionsConnection;
   list_ = new SchemeList(options);
-  editor_ = new SchemeEditor(options, context_.openAddress, context_.fetchLimits);
+  editor_ = new SchemeEditor(options, &context_.settings, context_.openAddress, context_.fetchLimits);
   advanced_ = new AdvancedTab(context_.settings, context_.sql);
   tabs_->addTab(list_, QStringLiteral("方案列表"));
   tabs_->addTab(editor_, QStringLiteral("方案操作"));
@@ -36,6 +36,11 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
   connect(list_, &SchemeList::loadRequested, editor_, &SchemeEditor::LoadSchemeIntoEditor);
   connect(editor_, &SchemeEditor::showRequested, this, [this] { tabs_->setCurrentIndex(kEditorTab); });
   connect(editor_, &SchemeEditor::schemeSaved, list_, &SchemeList::FillSchemeList);
+  connect(editor_, &SchemeEditor::categoriesCreated, advanced_, &AdvancedTab::SetCategories);
+  if (context_.schemesChanged) {
+    connect(editor_, &SchemeEditor::schemeSaved, this, [this] { context_.schemesChanged(); });
+    connect(list_, &SchemeList::schemesChanged, this, [this] { context_.schemesChanged(); });
+  }
 
   // Saving happens on a click of its button alone: Return in a field must not press a button of the dialog.
   for (QPushButton* button : findChildren<QPushButton*>()) {

@@ -102,6 +102,7 @@ void SchemeList::DeleteSelected() {
   // No question and no report: the refreshed list shows what happened.
   Execute(options_, SchemeDeleteStatement(row->front()));
   FillSchemeList();
+  emit schemesChanged();
 }
 
 void SchemeList::ToggleDefaultTick() {
@@ -109,6 +110,7 @@ void SchemeList::ToggleDefaultTick() {
   if (!row || row->empty()) return;
   Execute(options_, SchemeDefaultTickStatement(CellOf(*row, kRuleIsdo), row->front()));
   FillSchemeList();
+  emit schemesChanged();
 }
 
 }  // namespace qw::ui

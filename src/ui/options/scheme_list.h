@@ -53,6 +53,8 @@ class SchemeList final : public QTreeWidget {
  signals:
   // 新建监控方案, 编辑, 复制: the editor loads the row (none for a new scheme).
   void loadRequested(qw::ui::LoadMode mode, const qw::ui::SchemeCells& row);
+  // 删除 or 默认勾选 changed a row.
+  void schemesChanged();
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

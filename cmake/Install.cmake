@@ -7,14 +7,17 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND DEFINED ENV{HOME})
   set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Install prefix" FORCE)
 endif()
 
-install(TARGETS quillwatch quillwatch-homepage RUNTIME DESTINATION ${QW_PROGRAM_DIR})
+# qw-propose, the command-line proposal, goes beside the program.
+install(TARGETS quillwatch quillwatch-homepage qw-propose RUNTIME DESTINATION ${QW_PROGRAM_DIR})
 
-# The link is relative, so a tree staged under DESTDIR still points at its own program. The program finds its
+# The links are relative, so a tree staged under DESTDIR still points at its own program. The program finds its
 # directory through the link, as it resolves its own path.
-set(qw_link ${PROJECT_BINARY_DIR}/install-tree/bin/quillwatch)
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/install-tree/bin)
-file(CREATE_LINK ../${QW_PROGRAM_DIR}/quillwatch ${qw_link} SYMBOLIC)
-install(FILES ${qw_link} DESTINATION bin)
+foreach(qw_exe quillwatch qw-propose)
+  set(qw_link ${PROJECT_BINARY_DIR}/install-tree/bin/${qw_exe})
+  file(CREATE_LINK ../${QW_PROGRAM_DIR}/${qw_exe} ${qw_link} SYMBOLIC)
+  install(FILES ${qw_link} DESTINATION bin)
+endforeach()
 
 install(FILES ${PROJECT_BINARY_DIR}/icons/quillwatch-48.png DESTINATION share/icons/hicolor/48x48/apps
   RENAME quillwatch.png)

@@ -7,8 +7,10 @@
 set(QW_PROGRAM_DIR lib/quillwatch)
 set(QW_INSTALLED_FILES
   bin/quillwatch
+  bin/qw-propose
   ${QW_PROGRAM_DIR}/quillwatch
   ${QW_PROGRAM_DIR}/quillwatch-homepage
+  ${QW_PROGRAM_DIR}/qw-propose
   share/applications/quillwatch.desktop
   share/icons/hicolor/48x48/apps/quillwatch.png
   share/icons/hicolor/256x256/apps/quillwatch.png)

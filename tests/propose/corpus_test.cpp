@@ -125,7 +125,8 @@ class FirstPass {
   SqlRunner sql_{db_, busy_, log_};
   SchemeCache cache_;
   std::atomic<bool> flag_{false};
-  CollectContext context_{cache_, sql_, log_, flag_};
+  CompletedSchemes completed_;
+  CollectContext context_{cache_, sql_, log_, flag_, completed_};
   int lastId_ = 0;
 };
 

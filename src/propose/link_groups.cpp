@@ -131,33 +131,46 @@ bool InTitleElement(const PageModel& model, std::int32_t element, std::int32_t l
   return false;
 }
 
-// What a link points at, roughly: its host and the first piece of its path with digits as 0, so that a
-// list's article links share it and its author or tag links do not.
-std::string LinkKind(std::string_view url) {
+// What a link points at, roughly, so that a list's article links share it and its author or tag links do not:
+// the site (every other site counts as one: a list of links out is one list), the first folder of the path
+// with digits as 0, the ending of the file name, and the query's parameter names.
+std::string LinkKind(std::string_view url, const std::string& site) {
   std::string_view rest = url;
   const std::size_t scheme = rest.find("://");
   if (scheme != std::string_view::npos) rest.remove_prefix(scheme + 3);
-  std::size_t end = rest.find('/');
-  if (end != std::string_view::npos) end = rest.find_first_of("/?#", end + 1);
-  std::string kind;
-  std::string names;  // the query's parameter names
-  if (const std::size_t query = rest.find('?'); query != std::string_view::npos) {
-    bool inName = true;
-    for (char c : rest.substr(query + 1, rest.find('#') == std::string_view::npos ? std::string_view::npos
-                                                                                    : rest.find('#') - query - 1)) {
-      if (c == '=') inName = false;
-      if (c == '&') inName = true;
-      if (inName) names += c;
-    }
+  const std::size_t fragment = rest.find('#');
+  rest = rest.substr(0, fragment);
+  std::string_view query;
+  if (const std::size_t at = rest.find('?'); at != std::string_view::npos) {
+    query = rest.substr(at + 1);
+    rest = rest.substr(0, at);
   }
-  for (char c : rest.substr(0, end)) {
+  const std::size_t slash = rest.find('/');
+  const std::string_view host = rest.substr(0, slash);
+  std::string_view path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+  while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+
+  std::string kind = site.empty() || HostOf(url).empty() || HostOf(url) == site ? std::string(host) : "*";
+  kind += '/';
+  std::string rough;
+  if (const std::size_t folder = path.find('/'); folder != std::string_view::npos) rough = path.substr(0, folder);
+  const std::string_view file = path.substr(path.rfind('/') + 1);
+  if (const std::size_t dot = file.rfind('.'); dot != std::string_view::npos) rough += file.substr(dot);
+  rough += '?';
+  bool inName = true;
+  for (char c : query) {
+    if (c == '=') inName = false;
+    if (c == '&') inName = true;
+    if (inName) rough += c;
+  }
+  for (char c : rough) {
     if (c >= '0' && c <= '9') {
-      if (!kind.empty() && kind.back() == '0') continue;
+      if (kind.back() == '0') continue;
       c = '0';
     }
     kind += c;
   }
-  return Lower(kind + "?" + names);
+  return Lower(kind);
 }
 
 struct Candidate {
@@ -317,11 +330,12 @@ std::vector<LinkGroup> RepeatedLinkGroups(const PageModel& model, const std::vec
     bool operator<(const Key& o) const { return container != o.container ? container < o.container : path < o.path; }
   };
   std::map<Key, Candidate> keyed;
+  const std::string site = HostOf(address);
   for (std::size_t i = 0; i < links.size(); ++i) {
     const Element& a = model.elements[static_cast<std::size_t>(links[i].element)];
     std::string path = "a";
     if (const Attribute* cls = a.Find("class")) path += "." + std::string(model.Value(*cls));
-    path += " " + LinkKind(links[i].url);
+    path += " " + LinkKind(links[i].url, site);
     std::int32_t row = links[i].element;
     for (int level = 0; level < kRowDepth; ++level) {
       const std::int32_t container = model.elements[static_cast<std::size_t>(row)].parent;

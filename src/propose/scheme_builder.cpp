@@ -305,8 +305,24 @@ std::vector<MarkerChoice> MarkerChoices(const PageModel& model, const LinkGroup&
   return choices;
 }
 
-// The parts of a varying address piece the expression may match, as the attribute is quoted.
-std::string WordClass(char quote, bool mixed) {
+// The characters a varying address piece may hold: those of a word, a path or a query where its values hold
+// no others (so that the piece never runs into a fragment or a query the list's own links do not have), else
+// anything the attribute's quoting allows.
+std::string WordClass(const AddressPart& part, char quote, bool mixed) {
+  bool slash = false;
+  bool plain = true;
+  for (const std::string& v : part.values) {
+    for (char c : v) {
+      const bool word = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
+                        c == '-' || c == '.' || c == '%' || c == '~';
+      if (c == '/') {
+        slash = true;
+      } else if (!word) {
+        plain = false;
+      }
+    }
+  }
+  if (plain) return slash ? "[\\w.%~/-]" : "[\\w.%~-]";
   if (mixed) return "[^\"'\\s>]";
   if (quote == '"') return "[^\"]";
   if (quote == '\'') return "[^']";
@@ -369,7 +385,8 @@ std::optional<Expression> Compose(const PageModel& model, const std::vector<Link
           continue;
         }
         ++group;
-        x.regular += part.kind == AddressPart::kNumber ? "(\\d+)" : "(" + WordClass(hrefQuote, mixedQuotes) + "+?)";
+        x.regular += part.kind == AddressPart::kNumber ? "(\\d+)"
+                                                        : "(" + WordClass(part, hrefQuote, mixedQuotes) + "+?)";
         pattern += "[" + std::to_string(group) + "]";
         if (static_cast<int>(k) == idPart) x.idGroup = group;
       }

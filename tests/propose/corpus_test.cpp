@@ -179,5 +179,13 @@ TEST(ProposalCorpus, PagesTunedOn) {
   EXPECT_GE(f.plainTitles * 100, f.titles * 95);
 }
 
+// Pages of other engines, written once the proposal was done and kept out of its tuning.
+TEST(ProposalCorpus, PagesHeldOut) {
+  const Figures f = Measure("heldout");
+  ASSERT_GE(f.pages, 7);
+  EXPECT_GE(f.good, f.pages - 1);
+  EXPECT_GE(f.plainTitles * 100, f.titles * 90);
+}
+
 }  // namespace
 }  // namespace qw

@@ -547,6 +547,148 @@ def tuning_set():
     scheme_relative("scheme-relative-utf8", "example-portal.com")
 
 
+# ------------------------------------------------------------------------------------------------------------
+# The held-out set: engines the proposal was not tuned on, written after it was done and scored once.
+
+def link_aggregator(name, host):
+    base = "https://%s/" % host
+    rows, wanted = [], []
+    for k, t in enumerate(ids(30, 40000000, 40999999)):
+        site = R.choice(["example-tech.org", "blog.example.dev", "example-science.net", "news.example.io"])
+        url = "https://%s/%s" % (site, slug(en_title()))
+        rows.append('<tr class="athing" id="%d"><td align="right" valign="top" class="title"><span class="rank">%d.</span></td>'
+                    '<td valign="top" class="votelinks"><center><a id="up_%d" href="vote?id=%d&amp;how=up&amp;goto=news"><div class="votearrow" title="upvote"></div></a></center></td>'
+                    '<td class="title"><span class="titleline"><a href="%s">%s</a><span class="sitebit comhead"> (<a href="from?site=%s"><span class="sitestr">%s</span></a>)</span></span></td></tr>'
+                    '<tr><td colspan="2"></td><td class="subtext"><span class="subline"><span class="score" id="score_%d">%d points</span> by <a href="user?id=u%d" class="hnuser">u%d</a> '
+                    '<span class="age"><a href="item?id=%d">%d hours ago</a></span> | <a href="item?id=%d">%d&nbsp;comments</a></span></td></tr><tr class="spacer" style="height:5px"></tr>\n'
+                    % (t, k + 1, t, t, url, en_title(), site, site, t, R.randint(1, 500), t % 90, t % 90, t, R.randint(1, 20), t, R.randint(0, 300)))
+        wanted.append(url)
+    html = ('<html lang="en" op="news"><head><meta name="referrer" content="origin"><title>Links</title></head><body><center><table id="hnmain" border="0" cellpadding="0" cellspacing="0" width="85%%">'
+            '<tr><td><table border="0" cellpadding="0" cellspacing="0" width="100%%"><tr><td><span class="pagetop"><b class="hnname"><a href="news">Links</a></b>'
+            '<a href="newest">new</a> | <a href="front">past</a> | <a href="newcomments">comments</a> | <a href="ask">ask</a> | <a href="submit">submit</a></span></td></tr></table></td></tr>'
+            '<tr id="pagespace" title="" style="height:10px"></tr><tr><td><table border="0" cellpadding="0" cellspacing="0">\n%s'
+            '<tr class="morespace" style="height:10px"></tr><tr><td colspan="2"></td><td class="title"><a href="?p=2" class="morelink" rel="next">More</a></td></tr></table></td></tr>'
+            '<tr><td><center><span class="yclinks"><a href="newsguidelines.html">Guidelines</a> | <a href="newsfaq.html">FAQ</a></span></center></td></tr></table></center></body></html>'
+            % "".join(rows))
+    page(name, base + "news", "utf8", html, wanted)
+
+
+def ghost_blog(name, host):
+    base = "https://%s/" % host
+    cards, wanted = [], []
+    for k in range(12):
+        s = slug(en_title()) + "-%d" % k
+        cards.append('<article class="post-card post tag-notes"><a class="post-card-image-link" href="/%s/"><img class="post-card-image" src="/content/images/%d.jpg" alt="" loading="lazy"></a>'
+                     '<div class="post-card-content"><a class="post-card-content-link" href="/%s/"><header class="post-card-header"><div class="post-card-primary-tag">Notes</div>'
+                     '<h2 class="post-card-title">%s</h2></header><section class="post-card-excerpt"><p>%s</p></section></a>'
+                     '<footer class="post-card-meta"><time class="post-card-meta-date" datetime="2024-05-%02d">May %d, 2024</time><span class="post-card-meta-length">5 min read</span></footer></div></article>\n'
+                     % (s, k, s, en_title(), en_title(14, 24), 28 - k, 28 - k))
+        wanted.append(base + s + "/")
+    html = ('<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>Studio notes</title></head><body class="home-template">'
+            '<div class="viewport"><header id="gh-head" class="gh-head outer"><nav class="gh-head-inner inner"><div class="gh-head-menu"><ul class="nav"><li class="nav-home nav-current"><a href="https://%s/">Home</a></li>'
+            '<li class="nav-about"><a href="https://%s/about/">About</a></li><li class="nav-tags"><a href="https://%s/tags/">Tags</a></li></ul></div></nav></header>'
+            '<main id="site-main" class="site-main outer"><div class="inner posts"><div class="post-feed">\n%s</div><nav class="pagination"><a class="older-posts" href="/page/2/">Older Posts</a></nav></div></main>'
+            '<footer class="site-footer outer"><div class="inner"><section class="copyright"><a href="https://%s/">Studio notes</a> &copy; 2024</section></div></footer></div></body></html>'
+            % (host, host, host, "".join(cards), host))
+    page(name, base, "utf8", html, wanted)
+
+
+def portal_news_gbk(name, host):
+    base = "https://www.%s/" % host
+    lis, wanted = [], []
+    for t in ids(24, 700000000, 799999999):
+        a = "https://www.%s/a/%d_%d" % (host, t, R.randint(100000, 999999))
+        lis.append('<li class="news-item"><div class="pic"><a href="%s" target="_blank"><img src="//img.%s/%d.jpg"></a></div><div class="txt"><h4><a href="%s" target="_blank">%s</a></h4>'
+                   '<p class="info"><span class="src">示例号</span><span class="time">%d分钟前</span><a class="com" href="%s#comment_area" target="_blank">%d评论</a></p></div></li>\n'
+                   % (a, host, t, a, zh_title(8, 14), R.randint(1, 59), a, R.randint(0, 999)))
+        wanted.append(a)
+    html = ('<!DOCTYPE html><html><head><meta charset="gbk"><title>新闻_示例门户</title></head><body><div class="head-nav"><ul><li><a href="//www.%s/">首页</a></li><li><a href="//news.%s/">新闻</a></li>'
+            '<li><a href="//sports.%s/">体育</a></li><li><a href="//auto.%s/">汽车</a></li></ul></div><div class="main clearfix"><div class="left"><ul class="news-list">\n%s</ul>'
+            '<div class="more-load"><a href="javascript:void(0)">加载更多</a></div></div><div class="right"><div class="hot-rank"><h3>热榜</h3><ol><li><a href="https://www.%s/a/600000001_1">%s</a></li>'
+            '<li><a href="https://www.%s/a/600000002_1">%s</a></li><li><a href="https://www.%s/a/600000003_1">%s</a></li></ol></div></div></div></body></html>'
+            % (host, host, host, host, "".join(lis), host, zh_title(6, 9), host, zh_title(6, 9), host, zh_title(6, 9)))
+    page(name, base + "c/8/", "gbk", html, wanted)
+
+
+def nodebb(name, host):
+    base = "https://%s/" % host
+    lis, wanted = [], []
+    for k, t in enumerate(ids(20, 100, 9000)):
+        s = slug(en_title())
+        pinned = k == 0
+        lis.append('<li component="category/topic" class="row clearfix category-item %s" data-tid="%d" data-index="%d" data-cid="3">'
+                   '<div class="col-md-6 col-sm-9 col-xs-10 content"><div class="avatar pull-left"><a href="/user/m%d" class="pull-left"><span class="avatar avatar-sm">M</span></a></div>'
+                   '<h2 component="topic/header" class="title"><i component="topic/pinned" class="fa fa-thumb-tack %s" title="Pinned"></i><a href="/topic/%d/%s" itemprop="url">%s</a></h2>'
+                   '<small><a href="/category/3/general"><span class="fa-stack fa-lg"><i class="fa fa-comments fa-stack-1x"></i></span>General</a> &bull; <span class="timeago" title="2024-05-%02dT10:00:00.000Z"></span></small></div>'
+                   '<div class="mobile-stat col-xs-2 visible-xs text-right"><span class="human-readable-number">%d</span> <a href="/topic/%d/%s/%d"><i class="fa fa-arrow-circle-right"></i></a></div></li>\n'
+                   % ("pinned" if pinned else "unpinned", t, k, t % 30, "" if pinned else "hide", t, s, en_title(), R.randint(1, 28), R.randint(1, 99), t, s, R.randint(2, 30)))
+        if not pinned:
+            wanted.append(base + "topic/%d/%s" % (t, s))
+    html = ('<!DOCTYPE html><html lang="en-GB"><head><meta charset="utf-8"><title>General | Example forum</title></head><body class="page-category"><nav class="navbar navbar-default navbar-fixed-top header" id="header-menu">'
+            '<ul id="main-nav" class="nav navbar-nav"><li><a class="navigation-link" href="/categories" title="Categories">Categories</a></li><li><a class="navigation-link" href="/recent">Recent</a></li>'
+            '<li><a class="navigation-link" href="/tags">Tags</a></li><li><a class="navigation-link" href="/popular">Popular</a></li><li><a class="navigation-link" href="/users">Users</a></li></ul></nav>'
+            '<div class="container" id="content"><div class="category"><div class="row"><div class="col-md-12"><ul component="category" class="topic-list" itemscope>\n%s</ul></div></div>'
+            '<div component="pagination" class="text-center pagination-container"><ul class="pagination hidden-xs"><li class="page active"><a href="?page=1">1</a></li><li class="page"><a href="?page=2">2</a></li></ul></div></div></div>'
+            '<script>var config = {"relative_path":"","upload_url":"/assets/uploads"};</script></body></html>' % "".join(lis))
+    page(name, base + "category/3/general", "utf8", html, wanted)
+
+
+def job_board_gbk(name, host):
+    base = "http://bj.%s/" % host
+    dls, wanted = [], []
+    for t in ids(25, 3000000000, 3999999999):
+        dls.append('<dl class="list-noimg job-list clearfix" pzl="%d"><dt><a href="/zpshichangyingxiao/%dx.htm" target="_blank" class="list_title gj_tongji" gjalog="xx">%s</a>'
+                   '<i class="icon-jp" title="精品"></i></dt><dd class="company"><a href="/fang/c%d/" target="_blank" class="list_title" title="示例公司">示例公司%d</a></dd>'
+                   '<dd class="pay">%d-%d元</dd><dd class="pub-time"><span>05-%02d</span></dd></dl>\n'
+                   % (t, t, zh_title(4, 8), t % 1000, t % 1000, R.randint(3, 6) * 1000, R.randint(7, 12) * 1000, R.randint(1, 28)))
+        wanted.append(base + "zpshichangyingxiao/%dx.htm" % t)
+    html = ('<!DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0 Transitional//EN"><html><head><meta http-equiv="Content-Type" content="text/html; charset=gbk" /><title>北京市场营销招聘</title></head><body>'
+            '<div class="header"><div class="nav"><a href="/">首页</a> <a href="/zhaopin/">招聘</a> <a href="/fang/">房产</a> <a href="/che/">二手车</a></div></div>'
+            '<div class="filter"><dl><dt>区域：</dt><dd><a href="/zpshichangyingxiao/chaoyang/">朝阳</a><a href="/zpshichangyingxiao/haidian/">海淀</a><a href="/zpshichangyingxiao/dongcheng/">东城</a><a href="/zpshichangyingxiao/xicheng/">西城</a></dd></dl></div>'
+            '<div class="leftBox"><div class="job-list-wrap">\n%s</div><div class="pageBox"><ul class="pageLink clearfix"><li><a class="linkOn"><span>1</span></a></li><li><a href="/zpshichangyingxiao/o2/"><span>2</span></a></li></ul></div></div>'
+            '</body></html>' % "".join(dls))
+    page(name, base + "zpshichangyingxiao/", "gbk", html, wanted)
+
+
+def old_portal_br(name, host):
+    base = "http://www.%s/" % host
+    links, wanted = [], []
+    for t in ids(20, 1000, 99999):
+        links.append('<font color=#ff6600>·</font><a href=/html/2024/0512/%d.html target=_blank class=a1>%s</a><font color=#999999>(05-12)</font><br>' % (t, zh_title(6, 12)))
+        wanted.append(base + "html/2024/0512/%d.html" % t)
+    html = ('<html><head><meta http-equiv=Content-Type content="text/html; charset=gb2312"><title>示例信息港</title></head><body topmargin=0>'
+            '<table width=778 border=0 align=center cellpadding=0 cellspacing=0><tr><td height=25 bgcolor=#0066cc><a href=/ class=w>首页</a> | <a href=/html/news/ class=w>新闻</a> | <a href=/html/bbs/ class=w>论坛</a> | <a href=/html/down/ class=w>下载</a></td></tr></table>'
+            '<table width=778 border=0 align=center><tr><td width=200 valign=top><table><tr><td><b>栏目导航</b></td></tr><tr><td><a href=/html/news/gn/>国内</a><br><a href=/html/news/gj/>国际</a><br><a href=/html/news/sh/>社会</a></td></tr></table></td>'
+            '<td valign=top><table width=100%% border=0><tr><td class=title><b>最新更新</b></td></tr><tr><td class=list>%s</td></tr></table></td></tr></table>'
+            '<table width=778 align=center><tr><td align=center>Copyright 2004-2024 示例信息港</td></tr></table></body></html>' % "".join(links))
+    page(name, base, "gbk", html, wanted)
+
+
+def mobile_forum_utf8(name, host):
+    base = "https://m.%s/" % host
+    items, wanted = [], []
+    for t in ids(20, 1000000, 1999999):
+        items.append('<a class="topic-item" href="/thread/%d?from=list"><div class="topic-title">%s</div><div class="topic-meta"><span class="author">用户%d</span><span class="reply">%d</span></div></a>'
+                     % (t, zh_title(6, 14), t % 300, R.randint(0, 99)))
+        wanted.append(base + "thread/%d?from=list" % t)
+    html = ('<!DOCTYPE html><html><head><meta charset="utf-8"><meta name="viewport" content="width=device-width"><title>手机版 - 示例论坛</title></head><body>'
+            '<header class="bar"><a class="back" href="/">返回</a><h1>灌水区</h1><a class="post" href="/post/new?fid=2">发帖</a></header>'
+            '<div class="tabs"><a class="on" href="/forum/2?order=reply">最新回复</a><a href="/forum/2?order=new">最新发表</a><a href="/forum/2?digest=1">精华</a></div>'
+            '<section class="topic-list">%s</section><a class="load-more" href="/forum/2?page=2">加载更多</a>'
+            '<script>window.__DATA__={"topics":[{"url":"/thread/1"}]}</script></body></html>' % "".join(items))
+    page(name, base + "forum/2", "utf8", html, wanted)
+
+
+def heldout_set():
+    link_aggregator("link-aggregator-utf8", "links.example.com")
+    ghost_blog("ghost-blog-utf8", "studio.example.com")
+    portal_news_gbk("portal-news-gbk", "example-portal.cn")
+    nodebb("nodebb-utf8", "talk.example.net")
+    job_board_gbk("job-board-gbk", "example-jobs.cn")
+    old_portal_br("old-portal-br-gbk", "example-info.com.cn")
+    mobile_forum_utf8("mobile-forum-utf8", "example-bbs.cn")
+
+
 def write(folder):
     import os
     os.makedirs(folder, exist_ok=True)
@@ -564,3 +706,6 @@ if __name__ == "__main__":
     if which == "tuning":
         tuning_set()
         write("tuning")
+    elif which == "heldout":
+        heldout_set()
+        write("heldout")

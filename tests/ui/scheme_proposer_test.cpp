@@ -223,6 +223,7 @@ class SchemeProposerTest : public QObject {
     QCOMPARE(tree.ItemCount(), 2);
     QCOMPARE(tree.ItemAt(0)->text(0), QStringLiteral("默认"));
     QCOMPARE(tree.ItemAt(1)->text(0), QStringLiteral("本地论坛 [1]"));
+    QVERIFY(tree.ItemAt(0)->isExpanded());
     QCOMPARE(f.Find<QComboBox>("组合框1").itemText(0), QStringLiteral("默认"));
 
     // Ticked and collected once: the pass stores exactly the hits the editor showed.

@@ -13,6 +13,9 @@
 
 namespace {
 
+using qw::FlattenLines;
+using qw::Utf8ToGbk;
+
 // A GBK forum board of about `bytes` bytes, CR LF line ends flattened as the pass does: pinned threads, a
 // separator and threads, each row with an icon link, the title, the author and the reply count; a menu, a
 // column of hot threads and a script around it.

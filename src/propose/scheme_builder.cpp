@@ -8,6 +8,7 @@
 #include <boost/regex.hpp>
 
 #include "extract/collect_scheme.h"
+#include "extract/pipeline.h"
 #include "fetch/redirect.h"
 #include "propose/address_pattern.h"
 #include "propose/regex_text.h"
@@ -468,6 +469,9 @@ std::optional<ProposedScheme> BuildScheme(const PageModel& model, const LinkGrou
 
   const std::vector<MarkerChoice> markers = MarkerChoices(model, whole, pinned);
   if (markers.empty()) return std::nullopt;
+  const std::uint32_t listStart = model.elements[static_cast<std::size_t>(links.front().element)].start;
+  const std::string_view listBytes =
+      model.Bytes(listStart, model.elements[static_cast<std::size_t>(links.back().element)].End());
   const std::vector<std::string> shared = SharedAttributes(model, links);
   std::vector<std::vector<std::string>> attributeSets{{}};
   for (std::size_t k = 1; k <= shared.size() && k <= 3; ++k) {
@@ -483,6 +487,9 @@ std::optional<ProposedScheme> BuildScheme(const PageModel& model, const LinkGrou
     for (const std::vector<std::string>& fixed : attributeSets) {
       const std::optional<Expression> x = Compose(model, links, parts, idPart, from, fixed, address);
       if (!x) continue;
+      // Every region the markers may give holds the list itself: an expression with more hits there than the
+      // list has articles fits none of them.
+      if (MatchAll(x->regular, listBytes).size() > expected.size()) continue;
       for (const MarkerChoice& marker : markers) {
         ProposedScheme scheme;
         scheme.before = marker.before;

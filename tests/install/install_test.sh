@@ -55,6 +55,9 @@ page="$work/list.html"
 } >"$page"
 proposal=$("$prefix/bin/qw-propose" --address http://news.example/ "$page") || fail "qw-propose failed on a list page"
 grep -q '"url": "http://news.example/news/5.html"' <<<"$proposal" || fail "qw-propose gave"$'\n'"$proposal"
+printf '<html><body><p>Nothing repeats here.</p></body></html>' >"$work/plain.html"
+[ "$("$prefix/bin/qw-propose" "$work/plain.html" | tr -d ' \n')" = '{"candidates":[]}' ] ||
+  fail "qw-propose on a page where nothing repeats"
 status=0
 "$prefix/bin/qw-propose" "$work/missing.html" 2>"$work/propose.err" >/dev/null || status=$?
 [ "$status" = 2 ] && grep -q "cannot read" "$work/propose.err" || fail "qw-propose on a missing file: status $status"

@@ -1,4 +1,4 @@
-# `make install`: the program, its helper and qw-schemes in a directory of their own, links in bin/, the
+# `make install`: the program, its helper and the command-line tools in a directory of their own, links in bin/, the
 # desktop entry, the icon and a starter database that is laid only where none exists.
 include(${CMAKE_CURRENT_LIST_DIR}/InstallLayout.cmake)
 
@@ -7,12 +7,13 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND DEFINED ENV{HOME})
   set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Install prefix" FORCE)
 endif()
 
-install(TARGETS quillwatch quillwatch-homepage qw-schemes RUNTIME DESTINATION ${QW_PROGRAM_DIR})
+# qw-propose and qw-schemes, the command-line tools, go beside the program.
+install(TARGETS quillwatch quillwatch-homepage qw-propose qw-schemes RUNTIME DESTINATION ${QW_PROGRAM_DIR})
 
 # The links are relative, so a tree staged under DESTDIR still points at its own program. The program finds its
 # directory through the link, as it resolves its own path.
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/install-tree/bin)
-foreach(qw_linked quillwatch qw-schemes)
+foreach(qw_linked quillwatch qw-propose qw-schemes)
   set(qw_link ${PROJECT_BINARY_DIR}/install-tree/bin/${qw_linked})
   file(CREATE_LINK ../${QW_PROGRAM_DIR}/${qw_linked} ${qw_link} SYMBOLIC)
   install(FILES ${qw_link} DESTINATION bin)

@@ -7,8 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev libqt6svg6
   libcurl4-openssl-dev libssl-dev openssl libsqlite3-dev libboost-regex-dev
-  # the scheme files are JSON
-  nlohmann-json3-dev
+  # proposing a scheme: an HTML5 parser; JSON for the scheme files and qw-propose
+  libgumbo-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev xvfb xauth
   # the end-to-end run: a system tray for the virtual display, and X input

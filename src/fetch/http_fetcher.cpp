@@ -106,7 +106,10 @@ std::string FetchPageText(std::string_view url, std::string& cookie, std::string
   request.url = url;
   request.cookie = &cookie;
   request.extraHeaders = "User-Agent: " + std::string(ua);
-  std::string body = FetchPage(request, nullptr, limits, std::move(stop));
+  return DecodePageText(FetchPage(request, nullptr, limits, std::move(stop)), code);
+}
+
+std::string DecodePageText(std::string body, std::string_view code) {
   if (code != "1") return Utf8ToGbk(body);
   body.resize(std::min(body.size(), body.find('\0')));
   return body;

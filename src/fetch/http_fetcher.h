@@ -66,6 +66,10 @@ ComposedHeaders ComposeRequestHeaders(std::string_view url, std::string_view ext
 std::string FetchPage(const FetchRequest& request, FetchReply* reply = nullptr,
                       const FetchLimits& limits = {}, std::stop_token stop = {});
 
+// A page body as a scheme with this code reads it: "1" GBK as it is (up to a NUL byte), anything else UTF-8
+// converted to GBK.
+std::string DecodePageText(std::string body, std::string_view code);
+
 // Fetches a scheme's page with its agent and cookie; the merged cookie replaces cookie. code "1" means the
 // page is GBK already, anything else UTF-8. Returns "" when nothing was received.
 std::string FetchPageText(std::string_view url, std::string& cookie, std::string_view ua,

@@ -478,6 +478,47 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
   for (const std::string& line : usage_) samples << line << "\n";
 }
 
+// A new user's first minute: a fresh program directory, no category, no expression written. The address is
+// pasted, 自动识别 fills the rest, the scheme is saved and ticked, and monitoring stores the first articles.
+TEST_F(EndToEndTest, FirstWatchedPageInOneMinute) {
+  Program::Install(dir_.Path());
+  sim_.AddNewsArticles(3);
+  StartProgram();
+  person_.Click(AtMain("迷你首页"));
+
+  MenuPick(main_.topLeft() + probe_->Main("栏目框") + QPoint(0, 150),
+           QStringLiteral("Down"));  // 新建一个监控方案
+  WaitForOptionsWindow();
+  Fill("编辑框_网址", QString::fromStdString(sim_.NewsUrl()));
+  person_.Click(AtOptions("按钮_自动识别"));
+  ASSERT_TRUE(person_.AnswerMessage(QStringLiteral("信息："))) << "no message after 自动识别";
+  Save(GrabOptions(), "options-proposed.png");
+  Fill("编辑框_站名", QStringLiteral("本地新闻"));
+  person_.Click(AtOptions("按钮_保存配置"));
+  ASSERT_TRUE(person_.AnswerMessage(QStringLiteral("方案新建成功！")));
+  CloseOptionsWindow();
+
+  // The category 默认 was made for it, and the tree shows both without being refreshed by hand.
+  const auto schemes = Rows(Db(), "select id, class, code, name, type from rule");
+  ASSERT_EQ(schemes.size(), 1u);
+  EXPECT_EQ(schemes[0], (std::vector<std::string>{"1", "1", "0", "本地新闻", "8"}));
+  EXPECT_EQ(GbkToUtf8(SettingsFile(dir_.Settings()).ReadSetting(CategoriesKey())), "<默认>");
+  Probe();
+  // Ticking the category ticks its scheme.
+  person_.Click(main_.topLeft() + probe_->TreeCheckBox(0));
+  person_.Click(AtMain("频率框"));
+  person_.Replace(QStringLiteral("10"));
+  person_.Click(AtMain("运行"));
+  const bool stored = WaitFor([&] { return Count(Db(), "select count(*) from info") == 3; }, 60s, 200ms);
+  if (!stored) Save(GrabScreen(), "first-scheme-failed.png");
+  ASSERT_TRUE(stored) << "stored " << Count(Db(), "select count(*) from info");
+  Save(GrabArea(main_), "main-window-first-scheme.png");
+  const auto urls = Rows(Db(), "select url from info order by id");
+  EXPECT_NE(urls[0][0].find("/news/501.html"), std::string::npos) << urls[0][0];
+  person_.Click(AtMain("运行"));
+  EXPECT_TRUE(program_->Quit(person_, TrayIcon()));
+}
+
 // A program directory as a user's would be after setting up the two sites: categories, alerts on, both
 // schemes ticked by default.
 void PrepareSchemes(ProgramDir& dir, const ForumSimulator& sim) {

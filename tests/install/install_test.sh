@@ -39,18 +39,33 @@ png_size() {
 
 # A fresh install: exactly these files, and a starter database.
 install_into_prefix
-expect_tree "fresh install" bin/quillwatch bin/qw-schemes lib/quillwatch/quillwatch \
-  lib/quillwatch/quillwatch-homepage lib/quillwatch/qw-schemes \
+expect_tree "fresh install" bin/quillwatch bin/qw-propose bin/qw-schemes lib/quillwatch/quillwatch \
+  lib/quillwatch/quillwatch-homepage lib/quillwatch/qw-propose lib/quillwatch/qw-schemes \
   lib/quillwatch/mavo.sdb share/applications/quillwatch.desktop \
   share/icons/hicolor/48x48/apps/quillwatch.png share/icons/hicolor/256x256/apps/quillwatch.png
 [ -L "$prefix/bin/quillwatch" ] || fail "bin/quillwatch is not a link"
 [ "$(readlink -f "$prefix/bin/quillwatch")" = "$(readlink -f "$program/quillwatch")" ] ||
   fail "bin/quillwatch points at $(readlink "$prefix/bin/quillwatch")"
-for exe in quillwatch quillwatch-homepage qw-schemes; do [ -x "$program/$exe" ] || fail "$exe is not executable"; done
+for exe in quillwatch quillwatch-homepage qw-propose qw-schemes; do [ -x "$program/$exe" ] || fail "$exe is not executable"; done
 [ -L "$prefix/bin/qw-schemes" ] || fail "bin/qw-schemes is not a link"
 # The tool runs through its link: the starter database holds no scheme, so the file lists none.
 "$prefix/bin/qw-schemes" export "$program/mavo.sdb" - 2>/dev/null | grep -q '"schemes": \[\]' ||
   fail "qw-schemes did not export from the installed database"
+# qw-propose through its link: JSON for a saved list page, status 2 and a message for a file that is not there.
+page="$work/list.html"
+{
+  printf '<html><body><ul class="list">'
+  for i in 5 4 3 2 1; do printf '<li><a href="/news/%s.html">News item number %s of the list</a></li>' "$i" "$i"; done
+  printf '</ul></body></html>'
+} >"$page"
+proposal=$("$prefix/bin/qw-propose" --address http://news.example/ "$page") || fail "qw-propose failed on a list page"
+grep -q '"url": "http://news.example/news/5.html"' <<<"$proposal" || fail "qw-propose gave"$'\n'"$proposal"
+printf '<html><body><p>Nothing repeats here.</p></body></html>' >"$work/plain.html"
+[ "$("$prefix/bin/qw-propose" "$work/plain.html" | tr -d ' \n')" = '{"candidates":[]}' ] ||
+  fail "qw-propose on a page where nothing repeats"
+status=0
+"$prefix/bin/qw-propose" "$work/missing.html" 2>"$work/propose.err" >/dev/null || status=$?
+[ "$status" = 2 ] && grep -q "cannot read" "$work/propose.err" || fail "qw-propose on a missing file: status $status"
 [ -w "$program" ] || fail "the program's directory is not writable"
 # The installed program looks for its helper beside itself, never in the folder it was built in.
 # (Texts of Qt's string literals are UTF-16: with the zero bytes taken out they read as ASCII.)

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -65,7 +66,7 @@ MainWindow::MainWindow(Storage& storage, std::filesystem::path programDirectory,
       OpenOptionsWindow(parent,
                         OptionsContext{storage_, databasePath_, settings_, *sql_,
                                        [this](const QString& address) { OpenWebAddress(address); },
-                                       seams_.timing.fetchLimits},
+                                       seams_.timing.fetchLimits, [this] { SchemesChangedInOptions(); }},
                         tab);
     };
   }
@@ -305,6 +306,24 @@ void MainWindow::RefreshSchemeList() {
     return;
   }
   tree_->LoadSchemeTree();
+}
+
+void MainWindow::SchemesChangedInOptions() {
+  if (monitor_->ActiveWorkers() > 0) {
+    status_->AppendStatusLine(QW_GBK("\r\n方案已更改，监控进行中，将在下次“刷新方案列表”后生效。"));
+    return;
+  }
+  // The reload collapses every category: those that were open open again, and the first, as the layout
+  // opens it, so a first scheme shows under 默认 at once.
+  QSet<QString> expanded;
+  for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+    if (tree_->topLevelItem(i)->isExpanded()) expanded.insert(tree_->topLevelItem(i)->text(0));
+  }
+  tree_->LoadSchemeTree();
+  for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* category = tree_->topLevelItem(i);
+    if (i == 0 || expanded.contains(category->text(0))) category->setExpanded(true);
+  }
 }
 
 void MainWindow::OpenOptions(int tab) {

@@ -92,6 +92,9 @@ class MainWindow final : public QWidget {
   void RestoreFromTray();
   // 刷新方案列表: reloads the tree unless monitoring runs.
   void RefreshSchemeList();
+  // The options window changed the schemes: the tree reloads itself unless a run or a pass is active, as a
+  // reload rewrites the scheme cache a worker reads; then the status box says when the change applies.
+  void SchemesChangedInOptions();
   void OpenOptions(int tab);
   void ShowAbout();
   // Hands a web address to the desktop's browser, or says in the status log why it does not.

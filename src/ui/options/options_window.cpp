@@ -27,7 +27,7 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
   tabs_->setObjectName(QStringLiteral("选择夹"));
   Connection& options = context_.storage.optionsConnection;
   list_ = new SchemeList(options);
-  editor_ = new SchemeEditor(options, context_.openAddress, context_.fetchLimits);
+  editor_ = new SchemeEditor(options, &context_.settings, context_.openAddress, context_.fetchLimits);
   advanced_ = new AdvancedTab(context_.settings, context_.sql);
   tabs_->addTab(list_, QStringLiteral("方案列表"));
   tabs_->addTab(editor_, QStringLiteral("方案操作"));
@@ -49,9 +49,15 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
             list_->FillSchemeList();
             editor_->AppendCategories(added, static_cast<int>(categories.size() - added.size()) + 1);
             advanced_->AppendCategories(added);
+            if (context_.schemesChanged) context_.schemesChanged();
           });
   connect(editor_, &SchemeEditor::showRequested, this, [this] { tabs_->setCurrentIndex(kEditorTab); });
   connect(editor_, &SchemeEditor::schemeSaved, list_, &SchemeList::FillSchemeList);
+  connect(editor_, &SchemeEditor::categoriesCreated, advanced_, &AdvancedTab::SetCategories);
+  if (context_.schemesChanged) {
+    connect(editor_, &SchemeEditor::schemeSaved, this, [this] { context_.schemesChanged(); });
+    connect(list_, &SchemeList::schemesChanged, this, [this] { context_.schemesChanged(); });
+  }
 
   // Saving happens on a click of its button alone: Return in a field must not press a button of the dialog.
   for (QPushButton* button : findChildren<QPushButton*>()) {

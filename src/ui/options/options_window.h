@@ -37,6 +37,8 @@ struct OptionsContext {
   // The main window's checked way to the browser.
   std::function<void(const QString&)> openAddress;
   FetchLimits fetchLimits;
+  // A scheme was saved, deleted or default-ticked here; the main window's tree may want to know.
+  std::function<void()> schemesChanged{};
 };
 
 class OptionsWindow final : public QDialog {

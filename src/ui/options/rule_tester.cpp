@@ -12,7 +12,6 @@
 #include <thread>
 #include <utility>
 
-#include "extract/rule_test.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
 
@@ -60,9 +59,27 @@ void RuleTester::Run() {
     ShowMessage(window, QStringLiteral("此站不允许监控!"), DefaultCaption(), MessageIcon::Critical);
     return;
   }
-  running_ = true;
   Test();
+}
+
+bool RuleTester::RunBlocking(const std::function<void(std::stop_token)>& work) {
+  if (running_) return false;
+  running_ = true;
+  // The click waits in an event loop of its own that takes no user input. The worker ends the loop when the
+  // work is done; the program's exit ends it too (every running loop ends then), and the work is abandoned.
+  std::atomic<bool> done{false};
+  {
+    QEventLoop wait;
+    std::jthread worker([&, stop = stop_.get_token()] {
+      work(stop);
+      done.store(true, std::memory_order_release);
+      QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!done.load(std::memory_order_acquire)) stop_.request_stop();
+  }
   running_ = false;
+  return !stop_.stop_requested();
 }
 
 void RuleTester::Test() {
@@ -73,23 +90,12 @@ void RuleTester::Test() {
                             ToGbk(controls_.expression->currentText()),
                             ToGbk(controls_.cookie->text()),
                             ToGbk(controls_.ua->text())};
-
-  // The click waits in an event loop of its own that takes no user input. The worker ends the loop when the
-  // test is done; the program's exit ends it too (every running loop ends then), and the test is abandoned.
   RuleTestResult result;
-  std::atomic<bool> done{false};
-  {
-    QEventLoop wait;
-    std::jthread worker([&, stop = stop_.get_token()] {
-      result = RunRuleTest(input, limits_, stop);
-      done.store(true, std::memory_order_release);
-      QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    wait.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!done.load(std::memory_order_acquire)) stop_.request_stop();
-  }
-  if (stop_.stop_requested()) return;
+  if (!RunBlocking([&](std::stop_token stop) { result = RunRuleTest(input, limits_, std::move(stop)); })) return;
+  ShowResult(result);
+}
 
+void RuleTester::ShowResult(const RuleTestResult& result, bool announce) {
   if (result.region.empty()) {
     controls_.output->setPlainText(QStringLiteral("出错！截取源码为空，请检查方案的采集区域！"));
     return;
@@ -122,6 +128,7 @@ void RuleTester::Test() {
   }
   list.addTopLevelItems(rows);
 
+  if (!announce) return;
   ShowMessage(window, QStringLiteral("成功取到　") + QString::number(result.hits.size()) +
                           QStringLiteral("条文章！"));
 }

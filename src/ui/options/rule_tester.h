@@ -11,6 +11,7 @@
 #include <functional>
 #include <stop_token>
 
+#include "extract/rule_test.h"
 #include "fetch/http_fetcher.h"
 
 class QCheckBox;
@@ -45,6 +46,15 @@ class RuleTester final : public QObject {
   // The click on 规则测试: the two input checks, then the test.
   void Run();
   bool Running() const { return running_; }
+
+  // Runs work on a thread of its own while both windows take no input, as the test's fetch does. False when
+  // the work was abandoned (the program is ending); work is then told to stop and its results are not to be
+  // used. Another test or proposal waits for this one's end.
+  bool RunBlocking(const std::function<void(std::stop_token)>& work);
+  // What a test found, shown as a test shows it: the region in the lower box (or the error when there is
+  // none), every hit in the list, the editor unlocked where there is a hit. With announce, the message a
+  // test ends with.
+  void ShowResult(const RuleTestResult& result, bool announce = true);
 
  private:
   void Test();

@@ -20,12 +20,15 @@
 #include "extract/collect_scheme.h"
 #include "storage/database.h"
 #include "storage/scheme_cache.h"
+#include "storage/settings_file.h"
+#include "text/encoding.h"
 #include "text/gbk_text.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
 #include "ui/main/publisher.h"
 #include "ui/options/hint_line.h"
 #include "ui/options/rule_tester.h"
+#include "ui/options/scheme_proposer.h"
 
 namespace qw::ui {
 namespace {
@@ -74,14 +77,19 @@ QString DefaultSchemeAgent() {
       "2.X MetaSr 1.0");
 }
 
-SchemeEditor::SchemeEditor(Connection& options, std::function<void(const QString&)> openAddress,
-                           FetchLimits fetchLimits, QWidget* parent)
-    : QWidget(parent), options_(options) {
+SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
+                           std::function<void(const QString&)> openAddress, FetchLimits fetchLimits, QWidget* parent)
+    : QWidget(parent), options_(options), settings_(settings) {
   hint_ = new HintLine(std::move(openAddress), this);
   BuildControls();
   tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, before_, after_, cookie_, ua_, output_,
                                               results_, [this] { Unlock(); }},
-                           std::move(fetchLimits), this);
+                           fetchLimits, this);
+  proposer_ = new SchemeProposer(ProposerControls{url_, gbk_, cookie_, ua_, before_, after_, expression_, titleIndex_,
+                                                  idIndex_, spareIndex_, urlTemplate_,
+                                                  [this](int mode) { SetEditorMode(mode); }},
+                                 *tester_, std::move(fetchLimits), this);
+  PlaceProposer();
   Connect();
 }
 
@@ -137,6 +145,7 @@ void SchemeEditor::BuildControls() {
   captureGrid->addWidget(Label(QStringLiteral("正则匹配")), 5, 0);
   captureGrid->addWidget(expression_, 5, 1, 1, 2);
   captureGrid->setColumnStretch(1, 3);
+  captureGrid_ = captureGrid;
   captureGrid->setColumnStretch(2, 2);
 
   // 数据项: how hits are judged and turned into articles; locked until a test has found a hit.
@@ -187,6 +196,7 @@ void SchemeEditor::BuildControls() {
   actionRow->addStretch();
   actionRow->addWidget(save_);
   actionRow->addWidget(test_);
+  actionRow_ = actionRow;
 
   hint_->ShowHint(LockedHint());
   results_ = new QTreeWidget(this);
@@ -215,6 +225,13 @@ void SchemeEditor::BuildControls() {
   dataItems_->setEnabled(false);
   save_->setEnabled(false);
   SetEditorMode(0);
+}
+
+void SchemeEditor::PlaceProposer() {
+  // 自动识别 beside 规则测试; its proposals under the capture settings.
+  actionRow_->addWidget(proposer_->Button());
+  captureGrid_->addWidget(Label(QStringLiteral("识别结果")), 6, 0);
+  captureGrid_->addWidget(proposer_->Candidates(), 6, 1, 1, 2);
 }
 
 void SchemeEditor::Connect() {
@@ -360,8 +377,21 @@ SchemeFields SchemeEditor::Fields() const {
   return f;
 }
 
+void SchemeEditor::EnsureCategory() {
+  // A scheme shows in the tree only under a category: where there is none at all, a first save makes 默认,
+  // and the scheme, filed under class 1, lands in it.
+  if (settings_ == nullptr || category_->count() > 0) return;
+  if (!ParseCategoryValue(settings_->ReadSetting(CategoriesKey())).empty()) return;
+  const std::string name = QW_GBK("默认");
+  if (!settings_->WriteSetting(CategoriesKey(), "<" + name + ">")) return;
+  SetCategories({name});
+  category_->setCurrentIndex(0);
+  emit categoriesCreated({name});
+}
+
 void SchemeEditor::SaveScheme() {
   if (idIndex_->text().isEmpty()) idIndex_->setText(QStringLiteral("0"));
+  EnsureCategory();
   const SchemeFields fields = Fields();
   const std::string id = ToGbk(schemeId_->text());
   const std::string statement = id == "0" ? SchemeInsertStatement(fields) : SchemeUpdateStatement(fields, id);

@@ -12,7 +12,9 @@
 #include "storage/scheme_statements.h"
 #include "ui/options/scheme_list.h"
 
+class QBoxLayout;
 class QButtonGroup;
+class QGridLayout;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -24,12 +26,14 @@ class QTreeWidget;
 
 namespace qw {
 class Connection;
-}
+class SettingsFile;
+}  // namespace qw
 
 namespace qw::ui {
 
 class HintLine;
 class RuleTester;
+class SchemeProposer;
 
 // The browser identification a new scheme starts with.
 QString DefaultSchemeAgent();
@@ -38,8 +42,9 @@ class SchemeEditor final : public QWidget {
   Q_OBJECT
 
  public:
-  SchemeEditor(Connection& options, std::function<void(const QString&)> openAddress, FetchLimits fetchLimits,
-               QWidget* parent = nullptr);
+  // settings: where a first scheme's category is made when there is none (may be null).
+  SchemeEditor(Connection& options, SettingsFile* settings, std::function<void(const QString&)> openAddress,
+               FetchLimits fetchLimits, QWidget* parent = nullptr);
   ~SchemeEditor() override;
 
   // 组合框1: the category names in order, item data = position from 1.
@@ -59,12 +64,15 @@ class SchemeEditor final : public QWidget {
   // The fields as the statements take them.
   SchemeFields Fields() const;
   RuleTester& Tester() const { return *tester_; }
+  SchemeProposer& Proposer() const { return *proposer_; }
 
  signals:
   // LoadSchemeIntoEditor asks for its tab to be shown.
   void showRequested();
   // A save succeeded; the scheme list refills.
   void schemeSaved();
+  // A save made the first category, 默认.
+  void categoriesCreated(const std::vector<std::string>& names);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,8 +83,11 @@ class SchemeEditor final : public QWidget {
   void ShowHintOf(QObject* control);
   void RefuseTypedCategory();
   void Unlock();
+  void PlaceProposer();
+  void EnsureCategory();
 
   Connection& options_;
+  SettingsFile* settings_;
   int editorMode_ = 0;
 
   QLineEdit* name_;
@@ -103,6 +114,9 @@ class SchemeEditor final : public QWidget {
   QTreeWidget* results_;
   QPlainTextEdit* output_;
   RuleTester* tester_;
+  SchemeProposer* proposer_;
+  QBoxLayout* actionRow_ = nullptr;
+  QGridLayout* captureGrid_ = nullptr;
 };
 
 }  // namespace qw::ui

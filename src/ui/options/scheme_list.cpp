@@ -125,6 +125,7 @@ void SchemeList::DeleteSelected() {
   // No question and no report: the refreshed list shows what happened.
   Execute(options_, SchemeDeleteStatement(row->front()));
   FillSchemeList();
+  emit schemesChanged();
 }
 
 void SchemeList::ToggleDefaultTick() {
@@ -132,6 +133,7 @@ void SchemeList::ToggleDefaultTick() {
   if (!row || row->empty()) return;
   Execute(options_, SchemeDefaultTickStatement(CellOf(*row, kRuleIsdo), row->front()));
   FillSchemeList();
+  emit schemesChanged();
 }
 
 }  // namespace qw::ui

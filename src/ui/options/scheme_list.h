@@ -65,6 +65,8 @@ class SchemeList final : public QTreeWidget {
   // 导出… on the selected rows, 导入….
   void exportRequested(const std::vector<int>& ids, const std::vector<std::string>& names);
   void importRequested();
+  // 删除 or 默认勾选 changed a row.
+  void schemesChanged();
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;

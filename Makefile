@@ -5,7 +5,8 @@
 #   make test TSAN=1      the core's test programs with the thread sanitizer (in build-tsan/)
 #   make test TESTS="monitor fetch"  only those core test programs (test_monitor, test_fetch), built and run
 #   make bench            build and run the benchmarks (release build in build-bench/)
-#   make soak             1,000 monitoring cycles over changing boards, then the CPU of a 60 s wait
+#   make soak             3,000 monitoring cycles over changing boards (SOAK_CYCLES), with the memory growth
+#                         after the warm-up held to 512 KiB, then the CPU of a 60 s wait
 #   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format           clang-format every source file
 #   make install          build, then install into PREFIX (default ~/.local): the program in
@@ -31,6 +32,7 @@ BUILD_TARGETS := $(addprefix test_,$(TESTS))
 CTEST_ARGS += -L '^($(subst $(space),|,$(strip $(TESTS))))$$'
 endif
 FUZZ_SECONDS ?= 60
+SOAK_CYCLES ?= 3000
 PREFIX ?= $(HOME)/.local
 JOBS ?= $(shell nproc)
 
@@ -64,7 +66,7 @@ bench: deps
 soak: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQW_BENCH=ON -DQW_TESTS=OFF >/dev/null
 	@cmake --build build-bench -j $(JOBS) --target soak_monitor
-	build-bench/bench/soak_monitor
+	build-bench/bench/soak_monitor --cycles $(SOAK_CYCLES)
 	build-bench/bench/soak_monitor --idle 60
 
 fuzz: deps

@@ -5,8 +5,9 @@
 #   make test TSAN=1      the core's test programs with the thread sanitizer (in build-tsan/)
 #   make test TESTS="monitor fetch"  only those core test programs (test_monitor, test_fetch), built and run
 #   make bench            build and run the benchmarks (release build in build-bench/)
-#   make soak             3,000 monitoring cycles over changing boards (SOAK_CYCLES), with the memory growth
-#                         after the warm-up held to 512 KiB, then the CPU of a 60 s wait
+#   make soak             3,000 monitoring cycles or more over changing boards (SOAK_CYCLES), the memory held
+#                         to 512 KiB of growth over 2,000 cycles once SQLite's caches are full, then the CPU of
+#                         a 60 s wait
 #   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format           clang-format every source file
 #   make install          build, then install into PREFIX (default ~/.local): the program in

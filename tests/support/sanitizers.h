@@ -1,8 +1,8 @@
 #pragma once
 // Whether the tests run under the thread sanitizer (make test TSAN=1), which slows every thread several times
 // over. Eventually gives a condition ten times its limit there. A check that holds only while a pass keeps
-// pace with its local server (transfers overlapping as far as the limits allow) cannot be made there; the test
-// runs its pass under the sanitizer all the same, for its races, and then reports itself skipped with
+// pace with its local server (transfers overlapping as far as the limits allow) cannot be made there; the
+// test runs its pass under the sanitizer all the same, for its races, and then reports itself skipped with
 // kPaceSkipReason instead of making that check.
 
 namespace qw::test {

@@ -1,8 +1,8 @@
 #pragma once
-// Runs a test case as a user whom file permissions bind. Root reads and writes whatever the mode bits say, so a
-// case about an unreadable file or a read-only directory shows nothing when the tests run as root (as they do
-// in CI). There the case runs in a child process that has dropped to the user and group nobody; for any other
-// user it runs in the test's own process.
+// Runs a test case as a user whom file permissions bind. Root reads and writes whatever the mode bits say, so
+// a case about an unreadable file or a read-only directory shows nothing when the tests run as root (as they
+// do in CI). There the case runs in a child process that has dropped to the user and group nobody; for any
+// other user it runs in the test's own process.
 
 #include <grp.h>
 #include <gtest/gtest.h>

@@ -14,6 +14,14 @@ if(QW_SANITIZE OR QW_FUZZ)
   target_link_options(qw_common INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(QW_TSAN)
+  if(QW_SANITIZE OR QW_FUZZ)
+    message(FATAL_ERROR "The thread sanitizer does not combine with the address sanitizer")
+  endif()
+  target_compile_options(qw_common INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(qw_common INTERFACE -fsanitize=thread)
+endif()
+
 if(QW_FUZZ)
   # Coverage instrumentation for the library code the fuzz targets drive.
   target_compile_options(qw_common INTERFACE -fsanitize=fuzzer-no-link)

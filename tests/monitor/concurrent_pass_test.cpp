@@ -23,6 +23,7 @@
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "support/board_server.h"
+#include "support/sanitizers.h"
 #include "support/starter_schema.h"
 #include "support/statement_trace.h"
 #include "support/temp_dir.h"
@@ -270,12 +271,16 @@ TEST(ConcurrentPassTest, AtMostSixteenTransfersAreInFlightAndFourPerHost) {
   }
   Program program(schemes);
   program.RunConcurrently(queue);
-  EXPECT_EQ(all.Peak(), kTransfersInFlight);
+  EXPECT_LE(all.Peak(), kTransfersInFlight);
   for (const auto& host : hosts) {
-    EXPECT_EQ(host->Connections().Peak(), kTransfersPerHost);
+    EXPECT_LE(host->Connections().Peak(), kTransfersPerHost);
     for (int board = 1; board <= 8; ++board) EXPECT_EQ(host->Requests(board), 1);
   }
   EXPECT_NE(program.memory.Text().find(QW_GBK("\r\n任务148已结束")), std::string::npos);
+  // The limits are reached, not merely kept.
+  if (test::kThreadSanitizer) GTEST_SKIP() << test::kPaceSkipReason;
+  EXPECT_EQ(all.Peak(), kTransfersInFlight);
+  for (const auto& host : hosts) EXPECT_EQ(host->Connections().Peak(), kTransfersPerHost);
 }
 
 TEST(ConcurrentPassTest, PagesHeldForLaterTurnsStayWithinTheirByteBudget) {
@@ -343,6 +348,7 @@ TEST(ConcurrentPassTest, APassThatMovesMoreThanTheByteBudgetKeepsFetchingAhead) 
   program.RunConcurrently(queue);
   EXPECT_EQ(requests, pages);
   // The last pages were asked for while others were in flight, as many as the host allows.
+  if (test::kThreadSanitizer) GTEST_SKIP() << test::kPaceSkipReason;
   EXPECT_EQ(lateOverlap, kTransfersPerHost);
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "storage/database_fixture.h"
+#include "support/unprivileged.h"
 #include "support/waits.h"
 #include "text/encoding.h"
 #include "text/waiting.h"
@@ -36,12 +37,14 @@ TEST(OpenDatabaseTest, MissingOrUnreadableFileIsMissingAndNothingIsCreated) {
   std::filesystem::create_directory(dir / "folder.sdb");
   EXPECT_EQ(OpenDatabase(connection, dir / "folder.sdb"), OpenResult::Missing);
 
-  // Permissions do not stop root from reading, so the unreadable file only counts for other users.
-  if (geteuid() != 0) {
-    CreateDatabaseFile(dir / "locked.sdb");
-    ASSERT_EQ(chmod((dir / "locked.sdb").c_str(), 0), 0);
-    EXPECT_EQ(OpenDatabase(connection, dir / "locked.sdb"), OpenResult::Missing);
-  }
+  // Permissions do not stop root from reading, so the unreadable file is opened by a user they bind.
+  RunUnprivileged([](const std::filesystem::path& own) {
+    CreateDatabaseFile(own / "locked.sdb");
+    ASSERT_EQ(chmod((own / "locked.sdb").c_str(), 0), 0);
+    Connection locked;
+    EXPECT_EQ(OpenDatabase(locked, own / "locked.sdb"), OpenResult::Missing);
+    EXPECT_FALSE(locked.IsOpen());
+  });
 }
 
 TEST(OpenDatabaseTest, FileThatIsNotADatabaseFailsAndLeavesTheConnectionClosed) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 #include "text/encoding.h"
 
 namespace qw::test {
@@ -162,17 +163,21 @@ TEST_F(SettingsFileTest, WriteKeepsTheFilesModeAndLinks) {
   EXPECT_TRUE(std::filesystem::equivalent(settings_.Path(), hard.Path()));
   EXPECT_EQ(hard.ReadSetting(WidthKey()), "4");
   std::filesystem::remove(hard.Path());
+}
 
-  // Only root can hand the file to another owner; the owner stays whoever writes it.
-  if (geteuid() == 0) {
-    ASSERT_EQ(chown(settings_.Path().c_str(), 4242, 4343), 0);
-    ASSERT_TRUE(settings_.WriteSetting(WidthKey(), "5"));
-    ASSERT_EQ(stat(settings_.Path().c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, 4242u);
-    EXPECT_EQ(info.st_gid, 4343u);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
-    EXPECT_EQ(settings_.ReadSetting(WidthKey()), "5");
-  }
+// The owner stays whoever writes the file.
+TEST_F(SettingsFileTest, WriteKeepsTheFilesOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can hand a file to another owner";
+  Put(section_ + "\n");
+  ASSERT_EQ(chmod(settings_.Path().c_str(), 0600), 0);
+  ASSERT_EQ(chown(settings_.Path().c_str(), 4242, 4343), 0);
+  ASSERT_TRUE(settings_.WriteSetting(WidthKey(), "5"));
+  struct stat info {};
+  ASSERT_EQ(stat(settings_.Path().c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4242u);
+  EXPECT_EQ(info.st_gid, 4343u);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(settings_.ReadSetting(WidthKey()), "5");
 }
 
 TEST_F(SettingsFileTest, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
@@ -185,20 +190,27 @@ TEST_F(SettingsFileTest, WritesInPlaceWhereNoTemporaryFileCanBeMade) {
   EXPECT_EQ(longName.ReadSetting(height_), "2");
   std::filesystem::remove(longName.Path());
 
-  // A directory the user may not write to, holding a file the user may write.
-  Put(section_ + "\r\n" + height_ + "=1\r\n");
-  ASSERT_EQ(chmod(dir_.path().c_str(), 0555), 0);
-  // Root creates files in any directory, so there the case cannot be shown.
-  const int probe = creat((dir_ / "probe").c_str(), 0600);
-  if (probe >= 0) {
-    close(probe);
-    std::filesystem::remove(dir_ / "probe");
-  } else {
-    EXPECT_TRUE(settings_.WriteSetting(height_, "2"));
-    EXPECT_EQ(Content(), section_ + "\r\n" + height_ + "=2\r\n");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
-  }
-  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+  // A directory the user may not write to, holding a file the user may write. Root creates files in any
+  // directory, so the case runs as a user the directory's mode binds.
+  RunUnprivileged([this](const std::filesystem::path& own) {
+    SettingsFile settings(own / "mavonet.ini");
+    std::ofstream(settings.Path(), std::ios::binary) << section_ + "\r\n" + height_ + "=1\r\n";
+    struct Writable {
+      const std::filesystem::path& dir;
+      ~Writable() { chmod(dir.c_str(), 0755); }
+    } writableAtEnd{own};
+    ASSERT_EQ(chmod(own.c_str(), 0555), 0);
+    const int probe = creat((own / "probe").c_str(), 0600);
+    if (probe >= 0) {
+      close(probe);
+      GTEST_SKIP() << "this user creates files in a read-only directory";
+    }
+    EXPECT_TRUE(settings.WriteSetting(height_, "2"));
+    EXPECT_EQ(settings.ReadSetting(height_), "2");
+    std::ifstream in(settings.Path(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), section_ + "\r\n" + height_ + "=2\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(own), {}), 1);
+  });
 }
 
 TEST_F(SettingsFileTest, DirectoryInPlaceOfTheFileReadsEmptyAndRefusesWrites) {

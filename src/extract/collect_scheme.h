@@ -71,7 +71,7 @@ struct FetchedPage {
   // The request's cookie merged with those the response set; the scheme's cookie once the page is judged.
   std::string mergedCookie;
   // The status, or why nothing usable came.
-  FetchOutcome fetch;
+  FetchOutcome fetch{};
 };
 
 // An article a pass stored, as the table info holds it.

@@ -117,7 +117,9 @@ TEST(RetryAfterTest, SecondsOrAnHttpDate) {
     SCOPED_TRACE(c.value);
     const std::optional<seconds> delay = RetryAfterDelay(c.value, now);
     ASSERT_EQ(delay.has_value(), c.seconds.has_value());
-    if (delay) EXPECT_EQ(delay->count(), *c.seconds);
+    if (delay) {
+      EXPECT_EQ(delay->count(), *c.seconds);
+    }
   }
   EXPECT_TRUE(AsksForPause(429));
   EXPECT_TRUE(AsksForPause(503));

@@ -128,7 +128,9 @@ TEST_F(HealthAndPausesTest, AFailingSchemeIsToldOnceWhenItTurnsAndOnceWhenItReco
     const std::string lines = Pass({3});
     EXPECT_EQ(lines.find(turned) != std::string::npos, pass == 3) << lines;
     // The line follows the scheme's own end line.
-    if (pass == 3) EXPECT_TRUE(lines.ends_with("任务3已结束----t" + turned)) << lines;
+    if (pass == 3) {
+      EXPECT_TRUE(lines.ends_with("任务3已结束----t" + turned)) << lines;
+    }
     EXPECT_EQ(health_.Of(3).failures, pass);
   }
   EXPECT_EQ(changed_, (std::vector<int>{3, 3, 3, 3}));

@@ -32,10 +32,10 @@ struct StartPageSource {
   const SchemeCache& cache;
   const HealthBook& health;
   // The schemes the tree shows, in its order.
-  std::function<std::vector<int>()> schemes;
+  std::function<std::vector<int>()> schemes{};
   // The window's checked way to the browser, and its help.
-  std::function<void(const QString& address)> openAddress;
-  std::function<void(const QString& section)> openHelp;
+  std::function<void(const QString& address)> openAddress{};
+  std::function<void(const QString& section)> openHelp{};
 };
 
 // A scheme as the page lists it, and an article; texts as the window shows them.

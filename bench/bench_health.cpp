@@ -1,0 +1,126 @@
+// What telling costs a monitoring round: the same rounds over 200 schemes with 50 KiB local pages, run as the
+// worker runs them, once plain and once with each scheme's health recorded (and written at the end of the
+// round), the stored articles handed to the alert's news, and the sites' pauses looked up before each scheme.
+//
+//   BM_Round/plain, /told              nothing new on any page: the steady round, whose health changes only in
+//                                      the time of the last check (written every few minutes, not here)
+//   BM_FailingRound/plain, /told       every page answers 500: every scheme's failures grow, so the health of
+//                                      all 200 is written at the end of each round
+//   BM_NewArticleRound/plain, /told    one new article on every page each round: 200 stored, 200 told
+// The figure to compare is told against plain of the same kind; all run in one process.
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "board_pages.h"
+#include "extract/collect_scheme.h"
+#include "health/health_book.h"
+#include "log/status_log.h"
+#include "monitor/monitor_worker.h"
+#include "monitor/scheme_locks.h"
+#include "monitor/site_pauses.h"
+#include "monitor/stoppable_log.h"
+#include "notify/pending_news.h"
+#include "storage/database.h"
+#include "storage/database_busy.h"
+#include "storage/scheme_cache.h"
+#include "support/http_test_server.h"
+#include "support/starter_schema.h"
+#include "support/temp_dir.h"
+
+namespace qw {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kSchemes = 200;
+constexpr std::size_t kPageBytes = 50 * 1024;
+
+enum Pages { kSteady, kFailing, kGrowing };
+
+struct Program {
+  explicit Program(Pages pages)
+      : server([this, pages](const test::ReceivedRequest& request) {
+          if (pages == kFailing) return test::MakeResponse(500, "");
+          return test::MakeResponse(
+              200, bench::BoardPage(bench::RequestedBoard(request), pages == kGrowing ? fresh.load() : 0, kPageBytes));
+        }) {
+    server.KeepRequests(false);
+    std::string schemes;
+    for (int id = 1; id <= kSchemes; ++id) {
+      schemes += bench::BoardSchemeInsert(id, server.Url("/board-" + std::to_string(id) + ".html"));
+    }
+    OpenDatabase(db, dir / "mavo.sdb", true);
+    Execute(db, test::StarterSchema() + "begin;" + schemes + "commit;");
+    RefreshSchemeCache(db, cache);
+    for (int id = 1; id <= kSchemes; ++id) queue.push_back(id);
+  }
+
+  // One round as the worker runs it; returns its seconds.
+  double Round(bool told) {
+    MemoryStatusLog memory;
+    std::stop_source stop;
+    StoppableLog log(memory, stop);
+    MonitorContext context{cache, db, busy, log, flag, locks, completed};
+    context.pauseAfterStore = [] {};
+    if (told) {
+      context.health = &health;
+      context.pauses = &pauses;
+      context.news = &news;
+      // The window's queued call per scheme.
+      context.healthChanged = [this](int) { changes.fetch_add(1); };
+    }
+    ++fresh;
+    const auto start = Clock::now();
+    RunMonitorWorker(kPassAll, queue, 0, context, stop.get_token());
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    news.Take();
+    flag = false;
+    return seconds;
+  }
+
+  std::atomic<int> fresh{0};
+  test::HttpTestServer server;
+  test::TempDir dir;
+  Connection db;
+  DatabaseBusy busy;
+  SchemeCache cache;
+  SchemeLocks locks;
+  CompletedSchemes completed;
+  std::atomic<bool> flag{false};
+  HealthBook health;
+  SitePauses pauses;
+  PendingNews news;
+  std::atomic<int> changes{0};
+  std::vector<int> queue;
+};
+
+void Rounds(benchmark::State& state, Pages pages) {
+  const bool told = state.range(0) == 1;
+  Program program(pages);
+  program.Round(told);  // the first round stores what the pages hold and writes every scheme's health
+  for (auto _ : state) state.SetIterationTime(program.Round(told));
+  const int stored = std::stoi(Query(program.db, "select count(*) from info").Cell(0, 0));
+  state.counters["stored_per_round"] = static_cast<double>(stored) / static_cast<double>(state.iterations() + 1);
+}
+
+void BM_Round(benchmark::State& state) { Rounds(state, kSteady); }
+void BM_FailingRound(benchmark::State& state) { Rounds(state, kFailing); }
+void BM_NewArticleRound(benchmark::State& state) { Rounds(state, kGrowing); }
+
+#define QW_TOLD_AND_PLAIN(name)                                                                             \
+  BENCHMARK(name)->ArgName("plain")->Arg(0)->MinTime(3.0)->UseManualTime()->Unit(benchmark::kMillisecond); \
+  BENCHMARK(name)->ArgName("told")->Arg(1)->MinTime(3.0)->UseManualTime()->Unit(benchmark::kMillisecond)
+
+QW_TOLD_AND_PLAIN(BM_Round);
+QW_TOLD_AND_PLAIN(BM_FailingRound);
+QW_TOLD_AND_PLAIN(BM_NewArticleRound);
+
+}  // namespace
+}  // namespace qw
+
+BENCHMARK_MAIN();

@@ -33,7 +33,11 @@ HealthTurn HealthBook::Record(int id, const CheckResult& result, const std::stri
   health.failures = result.failed ? health.failures + 1 : 0;
   if (result.stored > 0) health.lastNew = time;
   health.pausedUntil.clear();
-  if (health.outcome != before.outcome || health.failures != before.failures || health.lastNew != before.lastNew) {
+  // What a restart must know at once: what the last check found, when something new came, and whether the
+  // scheme fails and is marked. One more failure of a scheme that keeps failing the same way waits with the
+  // time of the check.
+  const bool turned = (health.failures == 0) != (before.failures == 0) || IsFailing(health) != IsFailing(before);
+  if (health.outcome != before.outcome || health.lastNew != before.lastNew || turned) {
     changed_.insert(id);
   } else {
     moved_.insert(id);

@@ -51,7 +51,7 @@ void NotificationSwitches::ToggleDesktop(SettingsFile& settings) {
   std::string saved;
   {
     std::lock_guard lock(mutex_);
-    desktop_ = desktop_ == "0" ? "1" : "0";
+    desktop_ = std::string(desktop_ == "0" ? "1" : "0");
     saved = desktop_;
   }
   settings.WriteSetting(DesktopNoticeKey(), saved);

@@ -10,7 +10,10 @@ namespace qw {
 std::string SiteOf(std::string_view url) {
   std::string site = UrlHost(url);
   const std::int32_t port = UrlPort(url);
-  if (port != (UrlIsSecure(url) ? 443 : 80)) site += ":" + std::to_string(port);
+  if (port != (UrlIsSecure(url) ? 443 : 80)) {
+    site += ':';
+    site += std::to_string(port);
+  }
   return site;
 }
 

@@ -69,6 +69,7 @@ QString StartPageHtml(const std::vector<StartPageScheme>& failing, const std::ve
 StartPage::StartPage(StartPageSource source, QWidget* parent)
     : source_(std::move(source)), browser_(new QTextBrowser(parent)) {
   browser_->setFrameShape(QFrame::NoFrame);
+  browser_->document()->setDocumentMargin(16);
   // Links are the program's own: an article goes to the browser through the window's check, help to the help.
   browser_->setOpenLinks(false);
   QObject::connect(browser_, &QTextBrowser::anchorClicked, browser_, [this](const QUrl& link) { Clicked(link); });

@@ -3,6 +3,7 @@
 // table or refuses to write it.
 
 #include <QAbstractButton>
+#include <QTextBrowser>
 #include <QtTest>
 
 #include "storage/database.h"
@@ -72,6 +73,11 @@ class SchemeHealthTest : public QObject {
         QCOMPARE(harness->StatusText().count(turned), pass >= 3 ? 1 : 0);
       }
       QVERIFY(TableKept(dir));
+      // The start page, made anew when the window is shown, lists the failing scheme with its reason.
+      auto* page = window.findChild<QTextBrowser*>(QStringLiteral("网页框"));
+      QVERIFY(page != nullptr && !page->toPlainText().contains(QStringLiteral("需要注意的方案")));
+      QVERIFY(harness->Show());
+      QTRY_VERIFY(page->toPlainText().contains(QStringLiteral("A [3]：HTTP 500（连续失败 4 次")));
       QCOMPARE(Tooltip(window, kItemA),
                QStringLiteral("上次检查：%1\n结果：HTTP 500\n连续失败：4 次\n上次有新文章：无").arg(kTestStamp));
       QVERIFY(!window.Tree().ItemFailing(kItemB));

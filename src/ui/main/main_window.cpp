@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -256,6 +257,12 @@ void MainWindow::PopUpMenu() { menu_->PopUp(switches_.SoundOn(), switches_.IconO
 
 void MainWindow::RefreshStartPageSoon() {
   if (startPageRefreshPending_ || !homepage_->ShowsStartPage()) return;
+  // Nobody reads a page in the tray: it is made anew when the window comes back.
+  if (!isVisible() || isMinimized()) {
+    startPageStale_ = true;
+    return;
+  }
+  startPageStale_ = false;
   startPageRefreshPending_ = true;
   QTimer::singleShot(kStartPageRefreshMs, this, [this] {
     startPageRefreshPending_ = false;
@@ -309,12 +316,18 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && !isMinimized() && startPageStale_) RefreshStartPageSoon();
   if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
   // Into the tray, unless the desktop has none: the window could never be brought back.
   if (!tray_->Available() || !tray_->Shown()) return;
   QTimer::singleShot(0, this, [this] {
     if (isMinimized()) hide();
   });
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (startPageStale_) RefreshStartPageSoon();
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -110,6 +110,7 @@ class MainWindow final : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -132,6 +133,8 @@ class MainWindow final : public QWidget {
   NotificationSwitches switches_;
   HealthBook health_;
   bool startPageRefreshPending_ = false;
+  // The schemes' health changed while the window was hidden.
+  bool startPageStale_ = false;
   int optionsTab_ = 0;
 
   StatusBox* status_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 
@@ -103,6 +104,13 @@ void StartPage::Load(const QUrl&) {
     ResultTable rows;
     {
       BusyGuard guard(source_.busy, kBusyPollMs);
+      if (!guard.held()) {
+        // Asked inside the wait of a statement of the window's own, which holds the flag lower on this
+        // stack: the page is made once that statement has ended.
+        loading_ = false;
+        QTimer::singleShot(kBusyPollMs, browser_, [this] { Load(QUrl()); });
+        return;
+      }
       rows = Query(source_.main, "select planname,title,url,addtime from info order by id desc limit " +
                                      std::to_string(kStartPageArticles));
     }

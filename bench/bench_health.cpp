@@ -56,8 +56,8 @@ struct Program {
   explicit Program(Pages pages)
       : server([this, pages](const test::ReceivedRequest& request) {
           if (pages == kFailing) return test::MakeResponse(500, "");
-          return test::MakeResponse(
-              200, bench::BoardPage(bench::RequestedBoard(request), pages == kGrowing ? fresh.load() : 0, kPageBytes));
+          return test::MakeResponse(200, bench::BoardPage(bench::RequestedBoard(request),
+                                                          pages == kGrowing ? fresh.load() : 0, kPageBytes));
         }) {
     server.KeepRequests(false);
     std::string schemes;

@@ -37,7 +37,8 @@ HealthTurn HealthBook::Record(int id, const CheckResult& result, const std::stri
   // What a restart must know at once: what the last check found, when something new came, and whether the
   // scheme fails and is marked. One more failure of a scheme that keeps failing the same way waits with the
   // time of the check.
-  const bool turned = (health.failures == 0) != (before.failures == 0) || IsFailing(health) != IsFailing(before);
+  const bool turned =
+      (health.failures == 0) != (before.failures == 0) || IsFailing(health) != IsFailing(before);
   if (health.outcome != before.outcome || health.lastNew != before.lastNew || turned) {
     changed_.insert(id);
   } else {
@@ -101,8 +102,8 @@ bool HealthBook::Save(Connection& connection, bool everything, std::string* erro
   sql += kCreateTable;
   for (const auto& [id, health] : rows) {
     sql += "insert or replace into scheme_state(id,last_check,outcome,failures,last_new) values(" +
-           std::to_string(id) + ",'" + SqlQuoted(health.lastCheck) + "','" + SqlQuoted(health.outcome) + "'," +
-           std::to_string(health.failures) + ",'" + SqlQuoted(health.lastNew) + "');";
+           std::to_string(id) + ",'" + SqlQuoted(health.lastCheck) + "','" + SqlQuoted(health.outcome) +
+           "'," + std::to_string(health.failures) + ",'" + SqlQuoted(health.lastNew) + "');";
   }
   sql += "commit;";
   std::string message;

@@ -43,9 +43,10 @@ class HealthBook {
 
   // Writes the schemes whose state changed since the last write. Checks that only moved the time of the last
   // check, or added one more failure to a scheme that fails the same way, wait for everything, or until a few
-  // minutes have passed, as a steady round would otherwise write every scheme every time. One transaction. False when the database refused (what was not written is
-  // tried again at the next save); error then receives its message, but only for the first refusal after a
-  // success, so that a read-only database is reported once.
+  // minutes have passed, as a steady round would otherwise write every scheme every time. One transaction.
+  // False when the database refused (what was not written is tried again at the next save); error then
+  // receives its message, but only for the first refusal after a success, so that a read-only database is
+  // reported once.
   bool Save(Connection& connection, bool everything, std::string* error = nullptr);
 
  private:

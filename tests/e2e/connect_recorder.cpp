@@ -47,7 +47,8 @@ extern "C" int connect(int fd, const struct sockaddr* address, socklen_t length)
       ::inet_ntop(AF_INET6, &in6->sin6_addr, host, sizeof host);
       port = ntohs(in6->sin6_port);
     }
-    Record("connect " + std::string(host) + " port " + std::to_string(port) + " pid " + std::to_string(::getpid()));
+    Record("connect " + std::string(host) + " port " + std::to_string(port) + " pid " +
+           std::to_string(::getpid()));
   }
   return real(fd, address, length);
 }

@@ -40,9 +40,12 @@ TEST(SchemeHealthTest, WhatACheckAmountsTo) {
   SchemeOutcome unmatched;
   unmatched.fetch.status = 200;
   const Case cases[] = {
-      {"hits", found, "匹配12条，新增2篇", false},  {"steady", steady, "无新文章", false},
-      {"no connection", unreachable, "无法连接服务器", true}, {"403", forbidden, "HTTP 403", true},
-      {"no region", empty, "采集区域为空", true},          {"no hit", unmatched, "匹配结果为0", true},
+      {"hits", found, "匹配12条，新增2篇", false},
+      {"steady", steady, "无新文章", false},
+      {"no connection", unreachable, "无法连接服务器", true},
+      {"403", forbidden, "HTTP 403", true},
+      {"no region", empty, "采集区域为空", true},
+      {"no hit", unmatched, "匹配结果为0", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

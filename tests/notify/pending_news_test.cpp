@@ -31,7 +31,8 @@ TEST(PendingNewsTest, TellsTheFirstFiveInOrderAndCountsTheRest) {
     SCOPED_TRACE(c.articles);
     PendingNews news;
     for (int i = 1; i <= c.articles; ++i) {
-      news.Add({3, Utf8ToGbk("论坛"), Utf8ToGbk("帖子") + std::to_string(i), "http://bbs.example/" + std::to_string(i)});
+      news.Add({3, Utf8ToGbk("论坛"), Utf8ToGbk("帖子") + std::to_string(i),
+                "http://bbs.example/" + std::to_string(i)});
     }
     const NewsNotice notice = news.Take();
     EXPECT_EQ(notice.count, c.articles);

@@ -31,7 +31,8 @@ TestBus::TestBus() {
   file.close();
   daemon_.setStandardErrorFile(QProcess::nullDevice());
   daemon_.start(QStringLiteral("dbus-daemon"),
-                {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+                {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                 QStringLiteral("--print-address=1")});
   if (!daemon_.waitForStarted(5000)) return;
   while (!daemon_.canReadLine() && daemon_.waitForReadyRead(5000)) {
   }
@@ -44,13 +45,16 @@ TestBus::~TestBus() {
   if (!daemon_.waitForFinished(3000)) daemon_.kill();
 }
 
-QDBusConnection TestBus::Connect(const QString& name) const { return QDBusConnection::connectToBus(address_, name); }
+QDBusConnection TestBus::Connect(const QString& name) const {
+  return QDBusConnection::connectToBus(address_, name);
+}
 
 NotificationRecorder::NotificationRecorder(const TestBus& bus, QStringList capabilities)
     : connection_(bus.Connect(QStringLiteral("recorder-%1").arg(reinterpret_cast<quintptr>(this)))),
       capabilities_(std::move(capabilities)) {
-  registered_ = connection_.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportAllSlots) &&
-                connection_.registerService(QString::fromLatin1(kService));
+  registered_ =
+      connection_.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportAllSlots) &&
+      connection_.registerService(QString::fromLatin1(kService));
 }
 
 NotificationRecorder::~NotificationRecorder() {
@@ -60,7 +64,8 @@ NotificationRecorder::~NotificationRecorder() {
 }
 
 uint NotificationRecorder::Notify(const QString& app, uint, const QString& icon, const QString& summary,
-                                  const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
+                                  const QString& body, const QStringList& actions, const QVariantMap& hints,
+                                  int) {
   const uint id = static_cast<uint>(received.size()) + 1;
   received.push_back({id, app, icon, summary, body, actions, hints});
   return id;

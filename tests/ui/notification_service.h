@@ -56,8 +56,8 @@ class NotificationRecorder final : public QObject {
   std::vector<uint> closed;
 
  public slots:
-  uint Notify(const QString& app, uint replacesId, const QString& icon, const QString& summary, const QString& body,
-              const QStringList& actions, const QVariantMap& hints, int timeout);
+  uint Notify(const QString& app, uint replacesId, const QString& icon, const QString& summary,
+              const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout);
   QStringList GetCapabilities();
   void CloseNotification(uint id);
 

@@ -63,7 +63,8 @@ class NotificationTest : public QObject {
     ProgramDir dir;
     Board board(dir);
     board.Articles(7, "A&B>1");
-    Harness harness(dir, true, FastTiming(), false, [this] { return bus_.Connect(QStringLiteral("program")); });
+    Harness harness(dir, true, FastTiming(), false,
+                    [this] { return bus_.Connect(QStringLiteral("program")); });
     ui::MainWindow& window = harness.Window();
     window.Start();
     window.RunButton().click();
@@ -83,7 +84,8 @@ class NotificationTest : public QObject {
     QTRY_VERIFY(harness.StatusText().contains(QStringLiteral("本轮执行完毕")));
     QCOMPARE(service.received.size(), std::size_t{1});
 
-    // A click on it: the window is back, the alert acknowledged as a tray click does, the notification closed.
+    // A click on it: the window is back, the alert acknowledged as a tray click does, the notification
+    // closed.
     QVERIFY(!window.isVisible());
     service.Click(shown.id);
     QTRY_VERIFY(!window.Alerts().Pending());
@@ -99,7 +101,8 @@ class NotificationTest : public QObject {
     ProgramDir dir;
     Board board(dir, {"桌面通知=0", "语音提醒=1"});
     board.Articles(2);
-    Harness harness(dir, true, FastTiming(), false, [this] { return bus_.Connect(QStringLiteral("program")); });
+    Harness harness(dir, true, FastTiming(), false,
+                    [this] { return bus_.Connect(QStringLiteral("program")); });
     ui::MainWindow& window = harness.Window();
     window.Start();
 
@@ -133,7 +136,8 @@ class NotificationTest : public QObject {
     ProgramDir dir;
     Board board(dir);
     board.Articles(1);
-    Harness harness(dir, true, FastTiming(), false, [this] { return bus_.Connect(QStringLiteral("program")); });
+    Harness harness(dir, true, FastTiming(), false,
+                    [this] { return bus_.Connect(QStringLiteral("program")); });
     ui::MainWindow& window = harness.Window();
     window.Start();
     window.RunButton().click();

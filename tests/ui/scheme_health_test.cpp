@@ -78,8 +78,9 @@ class SchemeHealthTest : public QObject {
       QVERIFY(page != nullptr && !page->toPlainText().contains(QStringLiteral("需要注意的方案")));
       QVERIFY(harness->Show());
       QTRY_VERIFY(page->toPlainText().contains(QStringLiteral("A [3]：HTTP 500（连续失败 4 次")));
-      QCOMPARE(Tooltip(window, kItemA),
-               QStringLiteral("上次检查：%1\n结果：HTTP 500\n连续失败：4 次\n上次有新文章：无").arg(kTestStamp));
+      QCOMPARE(
+          Tooltip(window, kItemA),
+          QStringLiteral("上次检查：%1\n结果：HTTP 500\n连续失败：4 次\n上次有新文章：无").arg(kTestStamp));
       QVERIFY(!window.Tree().ItemFailing(kItemB));
       QVERIFY(Tooltip(window, kItemB).contains(QStringLiteral("结果：无新文章")));
 
@@ -111,8 +112,9 @@ class SchemeHealthTest : public QObject {
     QTRY_VERIFY(Tooltip(window, kItemA).contains(QStringLiteral("结果：HTTP 429")));
     // B lives on the same site: skipped with a line, and its health says why.
     const QString site = QString::fromStdString(boards.server.BoardUrl(1)).section('/', 2, 2);
-    const QRegularExpression skipped(QStringLiteral("\n任务5已跳过：站点 %1 要求暂停访问，\\S+ \\S+ \\S+ 前不再访问")
-                                         .arg(QRegularExpression::escape(site)));
+    const QRegularExpression skipped(
+        QStringLiteral("\n任务5已跳过：站点 %1 要求暂停访问，\\S+ \\S+ \\S+ 前不再访问")
+            .arg(QRegularExpression::escape(site)));
     QVERIFY2(harness->StatusText().contains(skipped), qPrintable(harness->StatusText()));
     QTRY_VERIFY(Tooltip(window, kItemB).contains(QStringLiteral("站点要求暂停访问")));
 

@@ -105,10 +105,14 @@ class StartPageTest : public QObject {
   void theUsersOwnAddress_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("loaded");
-    QTest::newRow("web address") << "http://news.example/today" << "http://news.example/today";
-    QTest::newRow("without scheme") << "news.example" << "http://news.example";
-    QTest::newRow("no web address") << "file:///etc/passwd" << "";
-    QTest::newRow("none") << "" << "";
+    QTest::newRow("web address") << "http://news.example/today"
+                                 << "http://news.example/today";
+    QTest::newRow("without scheme") << "news.example"
+                                    << "http://news.example";
+    QTest::newRow("no web address") << "file:///etc/passwd"
+                                    << "";
+    QTest::newRow("none") << ""
+                          << "";
   }
 
   void theUsersOwnAddress() {

@@ -16,7 +16,7 @@ QString HelpLink(const QString& section) { return QLatin1String(kHelpScheme) + s
 
 QString HelpSectionOf(const QString& link) {
   return link.startsWith(QLatin1String(kHelpScheme)) ? link.mid(static_cast<int>(sizeof kHelpScheme) - 1)
-                                                      : QString();
+                                                     : QString();
 }
 
 QString HelpPage() {
@@ -31,7 +31,8 @@ QString HelpPage() {
       "<ol>"
       "<li><b>建立分类</b>：设置 → 选项设置 → 高级设置，在“方案分类”里每行写一个分类，点“保存栏目”；"
       "然后在左侧栏目上点右键 → 刷新方案列表。</li>"
-      "<li><b>新建方案</b>：在栏目上点右键 → 新建一个监控方案，填写方案名称、分类、监控网址、编码、采集区域和正则匹配。</li>"
+      "<li><b>新建方案</b>：在栏目上点右键 → "
+      "新建一个监控方案，填写方案名称、分类、监控网址、编码、采集区域和正则匹配。</li>"
       "<li><b>规则测试</b>：点“规则测试”，确认列表里每行是一篇文章，记下标题和链接在第几个索引；"
       "填好“数据项”后点“新建规则”。</li>"
       "<li><b>开始监控</b>：刷新方案列表，勾选方案，在 设置 菜单里打开需要的提醒，填好频率（秒，至少 10），"
@@ -39,8 +40,10 @@ QString HelpPage() {
       "</ol>"
 
       "<h3><a name=\"expressions\"></a>编写正则表达式</h3>"
-      "<p>正则表达式描述“一篇文章”在页面源码里的样子。用 <code>(.*?)</code> 括住要取出的部分：它取到后面文字出现之前最短的一段。"
-      "规则测试的结果里，<b>索引 0</b> 是整段匹配，<b>索引 1</b> 是第一对括号，<b>索引 2</b> 是第二对，依此类推。</p>"
+      "<p>正则表达式描述“一篇文章”在页面源码里的样子。用 <code>(.*?)</code> "
+      "括住要取出的部分：它取到后面文字出现之前最短的一段。"
+      "规则测试的结果里，<b>索引 0</b> 是整段匹配，<b>索引 1</b> 是第一对括号，<b>索引 2</b> "
+      "是第二对，依此类推。</p>"
       "<p>例如论坛列表中的一行</p>"
       "<pre>&lt;a href=\"thread-12345-1-1.html\" class=\"s xst\"&gt;今天的新帖子&lt;/a&gt;</pre>"
       "<p>可以用</p>"
@@ -48,11 +51,15 @@ QString HelpPage() {
       "<p>匹配：索引 1 是链接，索引 2 是标题。于是“标题索引”填 2，“合成网址”填 "
       "<code>http://论坛地址/[1]</code>，其中 <code>[1]</code> 代表索引 1 的内容。</p>"
       "<ul>"
-      "<li>括号、点、问号等符号本身要写成 <code>\\(</code> <code>\\)</code> <code>\\.</code> <code>\\?</code>。</li>"
+      "<li>括号、点、问号等符号本身要写成 <code>\\(</code> <code>\\)</code> <code>\\.</code> "
+      "<code>\\?</code>。</li>"
       "<li><code>\\d+</code> 匹配一串数字，<code>[^&lt;]+</code> 匹配一段不含 &lt; 的文字。</li>"
       "<li>匹配不区分大小写；页面的换行会先被去掉，所以表达式可以跨越原来的行。</li>"
-      "<li>“采集区域”的两个标记限定只在它们之间查找，用来避开置顶帖和侧栏；<code>#引号</code> 代表一个双引号。</li>"
-      "<li>测试提示“截取源码为空”：页面没取到，或采集区域的标记不在页面里；“匹配结果为0”：表达式没有匹配到任何内容。</li>"
+      "<li>“采集区域”的两个标记限定只在它们之间查找，用来避开置顶帖和侧栏；<code>#引号</code> "
+      "代表一个双引号。</li>"
+      "<li>"
+      "测试提示“截取源码为空”：页面没取到，或采集区域的标记不在页面里；“匹配结果为0”：表达式没有匹配到任何内"
+      "容。</li>"
       "</ul>"
 
       "<h3><a name=\"modes\"></a>判断模式</h3>"
@@ -64,7 +71,8 @@ QString HelpPage() {
       "</ul>"
 
       "<h3><a name=\"alerts\"></a>提醒</h3>"
-      "<p>每轮监控结束时，如果存下了新文章：按 设置 菜单中的开关播放声音、把托盘图标换成铃铛、并弹出桌面通知，"
+      "<p>每轮监控结束时，如果存下了新文章：按 设置 "
+      "菜单中的开关播放声音、把托盘图标换成铃铛、并弹出桌面通知，"
       "通知里列出前 5 篇新文章的站点和标题。点击通知或托盘图标回到窗口，文章列表显示最新的文章。"
       "“取全部方案文章”只采集一次，不发提醒；它找到的文章会在下一轮监控结束时一并提醒。</p>"
 
@@ -76,15 +84,18 @@ QString HelpPage() {
       "（最长 1 小时，未说明时 5 分钟），其间跳过该网站的方案，以免被封。</p>"
 
       "<h3><a name=\"homepage\"></a>迷你首页</h3>"
-      "<p>迷你首页显示 Quillwatch 自己生成的页面，不联网：还没有方案时是上面的入门步骤；有方案时先列出出错的方案，"
-      "再列出最新的 20 篇文章，点击即在浏览器中打开。要显示自己的网页，在 选项设置 → 高级设置 的“主页地址”里填写。"
+      "<p>迷你首页显示 Quillwatch "
+      "自己生成的页面，不联网：还没有方案时是上面的入门步骤；有方案时先列出出错的方案，"
+      "再列出最新的 20 篇文章，点击即在浏览器中打开。要显示自己的网页，在 选项设置 → 高级设置 "
+      "的“主页地址”里填写。"
       "点左上角的开关可以关闭或打开迷你首页。</p>"
       "</body></html>");
 }
 
 void ShowHelp(QWidget* parent, const QString& section) {
-  QDialog* window = parent != nullptr ? parent->findChild<QDialog*>(QStringLiteral("使用帮助"), Qt::FindDirectChildrenOnly)
-                                      : nullptr;
+  QDialog* window = parent != nullptr
+                        ? parent->findChild<QDialog*>(QStringLiteral("使用帮助"), Qt::FindDirectChildrenOnly)
+                        : nullptr;
   QTextBrowser* page = nullptr;
   if (window == nullptr) {
     window = new QDialog(parent);

@@ -47,7 +47,8 @@ void DesktopNotifier::Ask() {
         // Every action of ours brings the window; "default" is the click on the notification itself.
         if (shown_.contains(id)) emit clicked();
       });
-      connect(proxy_, &NotificationsProxy::NotificationClosed, this, [this](uint id, uint) { shown_.remove(id); });
+      connect(proxy_, &NotificationsProxy::NotificationClosed, this,
+              [this](uint id, uint) { shown_.remove(id); });
     }
   }
   if (proxy_ == nullptr) {

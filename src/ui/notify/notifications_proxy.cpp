@@ -10,8 +10,8 @@ constexpr int kServiceTimeoutMs = 5000;
 
 NotificationsProxy::NotificationsProxy(const QDBusConnection& bus, QObject* parent)
     : QDBusAbstractInterface(QStringLiteral("org.freedesktop.Notifications"),
-                             QStringLiteral("/org/freedesktop/Notifications"), "org.freedesktop.Notifications",
-                             bus, parent) {
+                             QStringLiteral("/org/freedesktop/Notifications"),
+                             "org.freedesktop.Notifications", bus, parent) {
   setTimeout(kServiceTimeoutMs);
 }
 

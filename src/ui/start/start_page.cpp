@@ -26,7 +26,8 @@ QString Escaped(const QString& text) { return text.toHtmlEscaped(); }
 
 }  // namespace
 
-QString StartPageHtml(const std::vector<StartPageScheme>& failing, const std::vector<StartPageArticle>& articles) {
+QString StartPageHtml(const std::vector<StartPageScheme>& failing,
+                      const std::vector<StartPageArticle>& articles) {
   QString html = QStringLiteral(
       "<html><head><meta charset=\"utf-8\"><title>Quillwatch</title></head><body style=\"font-size:13px;\">");
   if (!failing.empty()) {
@@ -40,7 +41,8 @@ QString StartPageHtml(const std::vector<StartPageScheme>& failing, const std::ve
         if (!detail.isEmpty()) detail += QStringLiteral("；");
         detail += QStringLiteral("站点要求暂停访问，%1 前跳过").arg(Escaped(s.pausedUntil));
       }
-      if (!detail.isEmpty()) html += QStringLiteral("<span style=\"color:#5b6675;\">（%1）</span>").arg(detail);
+      if (!detail.isEmpty())
+        html += QStringLiteral("<span style=\"color:#5b6675;\">（%1）</span>").arg(detail);
       html += QStringLiteral("</li>");
     }
     html += QStringLiteral("</ul>");
@@ -62,8 +64,10 @@ QString StartPageHtml(const std::vector<StartPageScheme>& failing, const std::ve
     }
     html += QStringLiteral("</table>");
   }
-  html += QStringLiteral("<p style=\"color:#7a8594;\">鼠标停在左侧的方案上可查看它的状态。<a href=\"%1\">使用帮助</a></p>")
-              .arg(HelpLink(HelpStart()));
+  html +=
+      QStringLiteral(
+          "<p style=\"color:#7a8594;\">鼠标停在左侧的方案上可查看它的状态。<a href=\"%1\">使用帮助</a></p>")
+          .arg(HelpLink(HelpStart()));
   return html + QStringLiteral("</body></html>");
 }
 
@@ -73,7 +77,8 @@ StartPage::StartPage(StartPageSource source, QWidget* parent)
   browser_->document()->setDocumentMargin(16);
   // Links are the program's own: an article goes to the browser through the window's check, help to the help.
   browser_->setOpenLinks(false);
-  QObject::connect(browser_, &QTextBrowser::anchorClicked, browser_, [this](const QUrl& link) { Clicked(link); });
+  QObject::connect(browser_, &QTextBrowser::anchorClicked, browser_,
+                   [this](const QUrl& link) { Clicked(link); });
 }
 
 StartPage::~StartPage() { delete browser_; }
@@ -94,11 +99,13 @@ void StartPage::Load(const QUrl&) {
     failing.push_back({id, FromGbk(source_.cache.Get(id, kRuleName)), FromGbk(health.outcome),
                        FromGbk(health.lastCheck), FromGbk(health.pausedUntil), health.failures});
   }
-  std::stable_sort(failing.begin(), failing.end(),
-                   [](const StartPageScheme& a, const StartPageScheme& b) { return a.failures > b.failures; });
+  std::stable_sort(failing.begin(), failing.end(), [](const StartPageScheme& a, const StartPageScheme& b) {
+    return a.failures > b.failures;
+  });
 
   if (ids.empty()) {
-    html_ = QuickStartPage(QStringLiteral("建好方案后，这里会列出出错的方案和最新采集的文章。点左上角的开关可以关闭本页。"));
+    html_ = QuickStartPage(
+        QStringLiteral("建好方案后，这里会列出出错的方案和最新采集的文章。点左上角的开关可以关闭本页。"));
     addresses_.clear();
   } else {
     ResultTable rows;

@@ -50,7 +50,8 @@ struct StartPageArticle {
 
 // The page: the schemes whose last check failed (those failing longest first), then the articles, newest
 // first. Article n links to "article:n".
-QString StartPageHtml(const std::vector<StartPageScheme>& failing, const std::vector<StartPageArticle>& articles);
+QString StartPageHtml(const std::vector<StartPageScheme>& failing,
+                      const std::vector<StartPageArticle>& articles);
 
 class StartPage final : public HomepageView {
  public:

@@ -44,8 +44,8 @@ class FetchAhead {
  public:
   // Starts fetching at once. The pass holds each scheme for this object as its owner (SchemeLocks), so that
   // its own holds are told from those of other passes. queue must outlive this object. A stop aborts the
-  // transfers in flight. With pauses, an answer that asks its site for a pause starts one at once, and no page
-  // of a paused site is asked for ahead of its turn (the turn decides whether it is skipped).
+  // transfers in flight. With pauses, an answer that asks its site for a pause starts one at once, and no
+  // page of a paused site is asked for ahead of its turn (the turn decides whether it is skipped).
   FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks, const FetchLimits& limits,
              std::stop_token stop, SitePauses* pauses = nullptr);
   // Aborts the transfers still in flight and ends the fetch threads.

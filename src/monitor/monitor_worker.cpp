@@ -48,8 +48,8 @@ void Tell(int id, const SchemeRow& row, const SchemeOutcome& outcome, MonitorCon
   const HealthTurn turn = context.health->Record(id, result, Now(context));
   const std::string idText = std::to_string(id);
   if (turn == HealthTurn::kFailing) {
-    context.log.AppendStatusLine(QW_GBK("\r\n方案") + idText + QW_GBK("已连续") + std::to_string(kFailingStreak) +
-                                 QW_GBK("次失败：") + result.outcome);
+    context.log.AppendStatusLine(QW_GBK("\r\n方案") + idText + QW_GBK("已连续") +
+                                 std::to_string(kFailingStreak) + QW_GBK("次失败：") + result.outcome);
   } else if (turn == HealthTurn::kRecovered) {
     context.log.AppendStatusLine(QW_GBK("\r\n方案") + idText + QW_GBK("已恢复正常：") + result.outcome);
   }

@@ -310,7 +310,8 @@ class MainWindowTest : public QObject {
     QStringList items;
     for (QAction* action : menu.actions()) items << (action->isSeparator() ? "-" : action->text());
     QCOMPARE(items, (QStringList{"选项设置", "有新文章时", "-", "有新文章时 播放声音", "有新文章时 切换图标",
-                                 "有新文章时 桌面通知", "-", "记住当前界面大小", "使用帮助", "关于...", "退出"}));
+                                 "有新文章时 桌面通知", "-", "记住当前界面大小", "使用帮助", "关于...",
+                                 "退出"}));
     QVERIFY(!menu.actions()[1]->isEnabled());
     menu.hide();
     menu.SoundAction()->trigger();

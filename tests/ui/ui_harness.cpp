@@ -94,7 +94,8 @@ Harness::Harness(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming ti
   seams.openAddress = [this](const QUrl& url) { opened.push_back(url); };
   seams.trayAvailable = [trayAvailable] { return trayAvailable; };
   // No notification service unless a test starts one: notifications go to the tray.
-  seams.notificationBus = notificationBus ? notificationBus : [] { return QDBusConnection(QStringLiteral("qw-no-bus")); };
+  seams.notificationBus =
+      notificationBus ? notificationBus : [] { return QDBusConnection(QStringLiteral("qw-no-bus")); };
   if (!realOptions) seams.openOptions = [this](QWidget*, int tab) { optionsTabs.push_back(tab); };
   seams.chime = [this] { ++chimes; };
   seams.timing = std::move(timing);

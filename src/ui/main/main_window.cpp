@@ -166,8 +166,8 @@ void MainWindow::BuildControls() {
 
   tray_ = new TrayIcon(seams_.trayAvailable, this);
   notifier_ = new DesktopNotifier(
-      seams_.notificationBus, [this](const QString& caption, const QString& body) { tray_->ShowMessage(caption, body); },
-      this);
+      seams_.notificationBus,
+      [this](const QString& caption, const QString& body) { tray_->ShowMessage(caption, body); }, this);
   menu_ = new SettingsMenu(this);
   alert_ = new Alert(
       switches_, *tray_, *notifier_, *this, [this] { articles_->ListArticles(kAllArticles); },
@@ -397,7 +397,8 @@ void MainWindow::OpenOptions(int tab) {
 
 void MainWindow::ShowAbout() {
   ShowMessage(this,
-              QStringLiteral("Quillwatch 2.0：盯住你关注的网页，有新文章出现时立即提醒你。使用帮助见 设置 → 使用帮助。"),
+              QStringLiteral("Quillwatch 2.0：盯住你关注的网页，有新文章出现时立即提醒你。"
+                             "使用帮助见 设置 → 使用帮助。"),
               QStringLiteral("关于 Quillwatch"), MessageIcon::Information);
 }
 

@@ -3,7 +3,8 @@
 namespace qw::ui {
 
 QString UnreachableHomepageNote() {
-  return QStringLiteral("迷你首页暂时无法打开（可能没有联网）。点左上角的开关可以关闭本页，查看已采集的文章。");
+  return QStringLiteral(
+      "迷你首页暂时无法打开（可能没有联网）。点左上角的开关可以关闭本页，查看已采集的文章。");
 }
 
 QString QuickStartPage(const QString& note) {

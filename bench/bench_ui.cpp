@@ -83,6 +83,7 @@ ui::WindowSeams QuietSeams(ui::HomepageViewFactory views) {
   seams.homepageViews = std::move(views);
   seams.openAddress = [](const QUrl&) {};
   seams.trayAvailable = [] { return false; };
+  seams.notificationBus = bench::NoNotificationBus();
   seams.openOptions = [](QWidget*, int) {};
   return seams;
 }

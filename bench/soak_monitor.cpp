@@ -130,6 +130,7 @@ struct Soak {
     seams.homepageViews = bench::BareHomepageViews();
     seams.openAddress = [](const QUrl&) {};
     seams.trayAvailable = [] { return false; };
+    seams.notificationBus = bench::NoNotificationBus();
     seams.chime = [] {};
     seams.timing.interval = [intervalMs](std::int32_t) { return intervalMs; };
     seams.timing.pauseAfterStore = [] {};

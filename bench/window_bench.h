@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 #include <QApplication>
+#include <QDBusConnection>
 #include <QLoggingCategory>
 #include <QUrl>
 #include <QWidget>
@@ -58,6 +59,11 @@ inline ui::HomepageViewFactory BareHomepageViews() {
   return [](QWidget* parent) -> std::unique_ptr<ui::HomepageView> {
     return std::make_unique<BareHomepageView>(parent);
   };
+}
+
+// A bus that is not there: no notification of a benchmark reaches the desktop it runs on.
+inline ui::NotificationBus NoNotificationBus() {
+  return [] { return QDBusConnection(QStringLiteral("qw-bench-no-bus")); };
 }
 
 // The application as the program sets it up, offscreen unless a platform is named; message boxes are printed.

@@ -13,6 +13,8 @@ packages=(
   clang libclang-rt-14-dev xvfb xauth
   # the end-to-end run: a system tray for the virtual display, and X input
   trayer xdotool
+  # the notification tests run a session bus of their own
+  dbus-daemon
   # the install test checks the desktop entry with desktop-file-validate
   desktop-file-utils
   # every caption of the window is Chinese: a font with its glyphs

@@ -42,14 +42,17 @@ class Pass {
  public:
   Pass(int id, CollectContext& context) : id_(id), idText_(std::to_string(id)), context_(context) {}
 
-  void Judge(const SchemeRow& row, const FetchedPage& page) {
+  SchemeOutcome Judge(const SchemeRow& row, const FetchedPage& page) {
     // A stop during the fetch leaves the page incomplete, and one before this turn leaves a page fetched
     // ahead unjudged: either way nothing of it is kept, the cookie included.
-    if (Stopped()) return;
+    if (Stopped()) return {};
+    outcome_.judged = true;
+    outcome_.fetch = page.fetch;
     // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
     context_.cache.Set(id_, kRuleCookie, page.mergedCookie);
     Collect(Snapshot(row), page.text);
     End();
+    return std::move(outcome_);
   }
 
   void Missing() {
@@ -66,12 +69,25 @@ class Pass {
   }
 
   void Collect(SchemeSnapshot s, std::string_view page) {
-    ApplyMarker(s, page);
+    const std::string wholeBefore = s.before;
+    const std::string wholeAfter = s.after;
+    const bool narrowed = ApplyMarker(s, page);
     const std::string region = CutRegion(page, s.before, s.after);
-    if (region.empty()) context_.log.AppendStatusLine(QW_GBK("出错！截取源码为空，请检查方案的采集区域！"));
+    if (region.empty()) {
+      outcome_.regionEmpty = true;
+      context_.log.AppendStatusLine(QW_GBK("出错！截取源码为空，请检查方案的采集区域！"));
+    }
 
     const std::vector<Hit> hits = MatchAll(s.pattern, region);
-    if (hits.empty()) return;
+    outcome_.hits = static_cast<int>(hits.size());
+    if (hits.empty()) {
+      // Up to the last article seen there is nothing new; whether the expression still finds that article
+      // tells an unchanged page from one whose layout changed. The first hit ends the search, and it is
+      // near the region's start.
+      outcome_.nothingNew = narrowed && !region.empty() &&
+                            MatchesAny(s.pattern, CutRegion(page, wholeBefore, wholeAfter));
+      return;
+    }
 
     const std::vector<std::string> placeholders = TemplatePlaceholders(s.urlTemplate);
     std::int32_t highestId = s.lastId;
@@ -95,6 +111,7 @@ class Pass {
       context_.completed.MarkIncomplete(id_);
       if (Store(s, *hit, lastUrl)) {
         context_.newArticleFlag.store(true);
+        outcome_.stored.push_back({GroupText(*hit, s.titleGroup), lastUrl});
       } else {
         allStored = false;
       }
@@ -136,14 +153,15 @@ class Pass {
     return ToInteger(found.Cell(0, 0)) > 0;
   }
 
-  // Narrows the capture region to what lies beyond the last article seen.
-  void ApplyMarker(SchemeSnapshot& s, std::string_view page) {
-    if (s.mode == kRisingId) return;
+  // Narrows the capture region to what lies beyond the last article seen; true when it did.
+  bool ApplyMarker(SchemeSnapshot& s, std::string_view page) {
+    if (s.mode == kRisingId) return false;
     if (!s.marker.empty() && Find(page, s.marker, 1) != kNotFound) {
       (s.mode == kNewestAtBottom ? s.before : s.after) = s.marker;
-    } else {
-      context_.log.AppendStatusLine(QW_GBK("源码中末发现最后文章标记！"));
+      return true;
     }
+    context_.log.AppendStatusLine(QW_GBK("源码中末发现最后文章标记！"));
+    return false;
   }
 
   bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url) {
@@ -172,6 +190,7 @@ class Pass {
   const int id_;
   const std::string idText_;
   CollectContext& context_;
+  SchemeOutcome outcome_;
 };
 
 }  // namespace
@@ -198,26 +217,27 @@ PageRequest PageRequestOf(const SchemeRow& row) {
 FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop) {
   FetchedPage page;
   page.mergedCookie = request.cookie;
-  page.text = FlattenLines(
-      FetchPageText(request.url, page.mergedCookie, request.ua, request.code, limits, std::move(stop)));
+  page.text = FlattenLines(FetchPageText(request.url, page.mergedCookie, request.ua, request.code, limits,
+                                         std::move(stop), &page.fetch));
   return page;
 }
 
-void CollectFetchedPage(int id, const SchemeRow& row, const FetchedPage& page, CollectContext& context) {
-  Pass(id, context).Judge(row, page);
+SchemeOutcome CollectFetchedPage(int id, const SchemeRow& row, const FetchedPage& page,
+                                 CollectContext& context) {
+  return Pass(id, context).Judge(row, page);
 }
 
 void ReportMissingScheme(int id, CollectContext& context) { Pass(id, context).Missing(); }
 
-void CollectScheme(int id, CollectContext& context) {
-  if (context.stop.stop_requested()) return;
+SchemeOutcome CollectScheme(int id, CollectContext& context) {
+  if (context.stop.stop_requested()) return {};
   const std::optional<SchemeRow> row = context.cache.Row(id);
   if (!row) {
     ReportMissingScheme(id, context);
-    return;
+    return {};
   }
-  CollectFetchedPage(id, *row, FetchSchemePage(PageRequestOf(*row), context.fetchLimits, context.stop),
-                     context);
+  return CollectFetchedPage(id, *row, FetchSchemePage(PageRequestOf(*row), context.fetchLimits, context.stop),
+                            context);
 }
 
 }  // namespace qw

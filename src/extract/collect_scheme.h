@@ -10,6 +10,7 @@
 #include <set>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 #include "fetch/http_fetcher.h"
 #include "storage/scheme_cache.h"
@@ -69,6 +70,29 @@ struct FetchedPage {
   std::string text;
   // The request's cookie merged with those the response set; the scheme's cookie once the page is judged.
   std::string mergedCookie;
+  // The status, or why nothing usable came.
+  FetchOutcome fetch{};
+};
+
+// An article a pass stored, as the table info holds it.
+struct StoredArticle {
+  std::string title, url;
+};
+
+// What one pass over a scheme found: what the scheme's state and the round's news are made of.
+struct SchemeOutcome {
+  // False when the pass ended before it judged the page (a stop), or the cache does not hold the scheme.
+  bool judged = false;
+  FetchOutcome fetch;
+  // The capture region was empty.
+  bool regionEmpty = false;
+  // The hits of the region searched.
+  int hits = 0;
+  // The region was narrowed to what lies beyond the last article seen and held no hit, while the expression
+  // still matches the whole region: the page is as it was, with nothing new.
+  bool nothingNew = false;
+  // The articles stored, in the order stored.
+  std::vector<StoredArticle> stored;
 };
 
 // The fetch step. Touches nothing shared, so it may run on any thread; a stop aborts the transfer.
@@ -78,13 +102,14 @@ FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limit
 // fetched with that row's request values. Writes the merged cookie back, then judges, stores and logs as the
 // serial form does. A stop ends it between two steps, after which it writes no further line and runs no
 // further statement.
-void CollectFetchedPage(int id, const SchemeRow& row, const FetchedPage& page, CollectContext& context);
+SchemeOutcome CollectFetchedPage(int id, const SchemeRow& row, const FetchedPage& page,
+                                 CollectContext& context);
 
 // The judge step of a scheme the cache does not hold: says so and ends the pass.
 void ReportMissingScheme(int id, CollectContext& context);
 
-// One pass over scheme id in the serial form: reads its row at this moment, fetches, then judges. Returns
-// nothing; every outcome goes to the status log and the database.
-void CollectScheme(int id, CollectContext& context);
+// One pass over scheme id in the serial form: reads its row at this moment, fetches, then judges. Every
+// outcome goes to the status log and the database; the result says what was found.
+SchemeOutcome CollectScheme(int id, CollectContext& context);
 
 }  // namespace qw

@@ -93,9 +93,8 @@ const std::string& GroupRef(const Hit& hit, int k) {
   return hit.groups[static_cast<std::size_t>(k)];
 }
 
-}  // namespace
-
-std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
+// The first maxHits matches, as MatchAll describes them.
+std::vector<Hit> MatchUpTo(std::string_view pattern, std::string_view region, std::size_t maxHits) {
   std::vector<Hit> hits;
   if (region.empty()) return hits;
   const std::optional<boost::regex> re = Compile(pattern);
@@ -111,7 +110,7 @@ std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
   boost::match_flag_type flags = boost::match_default | boost::match_single_line;
   std::ptrdiff_t budget = kBaseStateBudget + kStatesPerByte * static_cast<std::ptrdiff_t>(region.size());
   Results m;
-  while (hits.size() < kMaxHits && budget > 0) {
+  while (hits.size() < maxHits && budget > 0) {
     Matcher matcher(from, end, m, *re, flags, begin);
     std::ptrdiff_t& limit = matcher.*MemberOf(StateLimitMember{});
     limit = std::min(limit, budget);
@@ -130,6 +129,16 @@ std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
     flags |= boost::match_prev_avail;
   }
   return hits;
+}
+
+}  // namespace
+
+std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region) {
+  return MatchUpTo(pattern, region, kMaxHits);
+}
+
+bool MatchesAny(std::string_view pattern, std::string_view region) {
+  return !MatchUpTo(pattern, region, 1).empty();
 }
 
 int GroupCount(std::string_view pattern) {

@@ -28,6 +28,8 @@ std::string FlattenLines(std::string_view text, SimdLevel level);
 // ends) in order. A pattern that does not compile, or whose matching exceeds the engine's limits, gives no
 // hits (or the hits found before that point). A zero-length hit ends the search.
 std::vector<Hit> MatchAll(std::string_view pattern, std::string_view region);
+// Whether MatchAll would find at least one hit; stops at the first.
+bool MatchesAny(std::string_view pattern, std::string_view region);
 
 // The number of capturing groups of pattern, or 0 when it does not compile.
 int GroupCount(std::string_view pattern);

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "fetch/url.h"
+#include "text/encoding.h"
 
 namespace qw {
 namespace {
@@ -117,6 +118,30 @@ bool IsPlainHost(std::string_view host) {
   });
 }
 
+// Why a transfer that received no response failed, as the user reads it in a scheme's state.
+std::string TransportError(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return QW_GBK("无法解析域名");
+    case CURLE_COULDNT_CONNECT:
+      return QW_GBK("无法连接服务器");
+    case CURLE_OPERATION_TIMEDOUT:
+      return QW_GBK("连接超时");
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return QW_GBK("网站证书无效");
+    case CURLE_SSL_CONNECT_ERROR:
+      return QW_GBK("安全连接失败");
+    case CURLE_GOT_NOTHING:
+      return QW_GBK("服务器未返回任何内容");
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return QW_GBK("连接中断");
+    default:
+      return QW_GBK("请求失败：") + curl_easy_strerror(code);
+  }
+}
+
 }  // namespace
 
 ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& limits,
@@ -130,6 +155,7 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   }
   std::unique_ptr<CURL, EasyFree> easy(curl_easy_init());
   std::unique_ptr<CURLM, MultiFree> multi(curl_multi_init());
+  result.error = QW_GBK("无法发起请求");
   if (!easy || !multi) return result;
 
   std::unique_ptr<curl_slist, ListFree> headers;
@@ -154,7 +180,10 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   std::int32_t port = UrlPort(request.url);
   // A port text without digits gives 0, which stands for the default port of the connection's scheme.
   if (port == 0) port = secure ? 443 : 80;
-  if (!IsPlainHost(host) || port < 0 || port > 65535) return result;
+  if (!IsPlainHost(host) || port < 0 || port > 65535) {
+    result.error = QW_GBK("网址无效");
+    return result;
+  }
   std::string target = UrlObject(request.url);
   if (!request.proxy.empty() && !secure) {
     // A proxy that does not tunnel is asked for the absolute URL.
@@ -219,6 +248,7 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
   if (verb != "GET") curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, request.verb);
 
   if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) return result;
+  result.error.clear();
   bool aborted = false;
   {
     // A stop request wakes the wait below at once.
@@ -255,6 +285,13 @@ ExchangeResult RunExchange(const ExchangeRequest& request, const FetchLimits& li
     result.body.clear();
   } else if (aborted || code == CURLE_OPERATION_TIMEDOUT) {
     result.outcome = ExchangeResult::Outcome::kAborted;
+    curl_off_t connected = 0;
+    curl_easy_getinfo(e, CURLINFO_CONNECT_TIME_T, &connected);
+    result.error = stop.stop_requested() ? QW_GBK("已停止")
+                   : connected == 0      ? QW_GBK("连接超时")
+                                         : QW_GBK("响应超时");
+  } else if (code != CURLE_OK && result.status == 0) {
+    result.error = TransportError(code);
   }
   return result;
 }

@@ -33,6 +33,8 @@ struct ExchangeResult {
   std::string headers;
   bool headersTooLong = false;  // longer than any block the fetcher accepts; not kept
   std::string body;
+  // Why no usable response arrived, in GBK; empty when one did.
+  std::string error;
 };
 
 // The deadline for the whole fetch is shared by its hops.

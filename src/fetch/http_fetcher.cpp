@@ -64,12 +64,17 @@ std::string FetchPage(const FetchRequest& request, FetchReply* reply, const Fetc
     hop.body = hop.sendBody ? std::string_view(body) : std::string_view();
     result = RunExchange(hop, limits, deadline, stop);
     if (result.outcome != ExchangeResult::Outcome::kCompleted) break;
-    if (request.noRedirect || redirects >= limits.maxRedirects || !IsRedirectStatus(result.status)) break;
+    if (request.noRedirect || !IsRedirectStatus(result.status)) break;
+    if (redirects >= limits.maxRedirects) {
+      result.error = QW_GBK("重定向次数过多");
+      break;
+    }
     const std::string next = ResolveRedirect(hop.url, HeaderValue(result.headers, "Location"));
     if (next.empty()) break;
     if (UrlIsSecure(hop.url) && !UrlIsSecure(next)) {
       // Leaving TLS is never done silently: the page counts as not received.
       result.body.clear();
+      result.error = QW_GBK("拒绝从 https 网址跳转到 http 网址");
       break;
     }
     // Browsers turn a POST into a GET after 301 and 302, and everything but HEAD after 303.
@@ -85,6 +90,11 @@ std::string FetchPage(const FetchRequest& request, FetchReply* reply, const Fetc
     hop.url = next;
   }
 
+  if (reply != nullptr) {
+    reply->outcome.status = result.status;
+    reply->outcome.error = result.error;
+    reply->outcome.retryAfter = HeaderValue(result.headers, "Retry-After");
+  }
   if (result.outcome == ExchangeResult::Outcome::kSetupFailed) return {};
   if (result.outcome == ExchangeResult::Outcome::kAborted) result.body.clear();
 
@@ -101,12 +111,16 @@ std::string FetchPage(const FetchRequest& request, FetchReply* reply, const Fetc
 }
 
 std::string FetchPageText(std::string_view url, std::string& cookie, std::string_view ua,
-                          std::string_view code, const FetchLimits& limits, std::stop_token stop) {
+                          std::string_view code, const FetchLimits& limits, std::stop_token stop,
+                          FetchOutcome* outcome) {
   FetchRequest request;
   request.url = url;
   request.cookie = &cookie;
   request.extraHeaders = "User-Agent: " + std::string(ua);
-  return DecodePageText(FetchPage(request, nullptr, limits, std::move(stop)), code);
+  FetchReply reply;
+  std::string body = FetchPage(request, &reply, limits, std::move(stop));
+  if (outcome != nullptr) *outcome = std::move(reply.outcome);
+  return DecodePageText(std::move(body), code);
 }
 
 std::string DecodePageText(std::string body, std::string_view code) {

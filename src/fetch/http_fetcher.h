@@ -49,10 +49,23 @@ struct FetchRequest {
   std::string proxy;
 };
 
-// What a fetch hands back beside the body. Both stay unset when the request could not be set up.
+// How a fetch ended, for the callers that report it.
+struct FetchOutcome {
+  // The status of the final response; 0 when none arrived.
+  long status = 0;
+  // Why no usable response arrived (name lookup, connection, time-out, certificate, a refused redirect), in
+  // GBK; empty when one did, whatever its status.
+  std::string error;
+  // The final response's Retry-After value as sent; empty without one.
+  std::string retryAfter;
+};
+
+// What a fetch hands back beside the body. The headers and cookies stay unset when the request could not be
+// set up.
 struct FetchReply {
   std::optional<std::string> responseHeaders;
   std::optional<std::string> returnedCookies;
+  FetchOutcome outcome;
 };
 
 // The header block FetchPage sends after the User-Agent line, in order, and the agent it chose.
@@ -71,8 +84,10 @@ std::string FetchPage(const FetchRequest& request, FetchReply* reply = nullptr,
 std::string DecodePageText(std::string body, std::string_view code);
 
 // Fetches a scheme's page with its agent and cookie; the merged cookie replaces cookie. code "1" means the
-// page is GBK already, anything else UTF-8. Returns "" when nothing was received.
+// page is GBK already, anything else UTF-8. Returns "" when nothing was received; outcome, when given,
+// receives how the fetch ended.
 std::string FetchPageText(std::string_view url, std::string& cookie, std::string_view ua,
-                          std::string_view code, const FetchLimits& limits = {}, std::stop_token stop = {});
+                          std::string_view code, const FetchLimits& limits = {}, std::stop_token stop = {},
+                          FetchOutcome* outcome = nullptr);
 
 }  // namespace qw

@@ -26,10 +26,11 @@ std::string FormatTimestamp(const std::tm& local) {
          std::to_string(local.tm_min) + ' ' + std::to_string(local.tm_sec);
 }
 
-std::string TimestampText() {
-  const std::time_t now = std::time(nullptr);
+std::string TimestampText() { return TimestampText(std::time(nullptr)); }
+
+std::string TimestampText(std::time_t when) {
   std::tm local{};
-  localtime_r(&now, &local);
+  localtime_r(&when, &local);
   return FormatTimestamp(local);
 }
 

@@ -34,5 +34,7 @@ class MemoryStatusLog final : public StatusLog {
 std::string FormatTimestamp(const std::tm& local);
 // The current local time as FormatTimestamp writes it.
 std::string TimestampText();
+// The local time of when, written the same way.
+std::string TimestampText(std::time_t when);
 
 }  // namespace qw

@@ -6,15 +6,19 @@
 
 #include "fetch/url.h"
 #include "monitor/scheme_locks.h"
+#include "monitor/site_pauses.h"
 #include "storage/scheme_cache.h"
 
 namespace qw {
 
 FetchAhead::FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks,
-                       const FetchLimits& limits, std::stop_token stop)
-    : queue_(queue), cache_(cache), locks_(locks), limits_(limits), forward_(std::move(stop), [this] {
-        abort_.request_stop();
-      }) {
+                       const FetchLimits& limits, std::stop_token stop, SitePauses* pauses)
+    : queue_(queue),
+      cache_(cache),
+      locks_(locks),
+      limits_(limits),
+      pauses_(pauses),
+      forward_(std::move(stop), [this] { abort_.request_stop(); }) {
   {
     std::lock_guard lock(mutex_);
     while (window_.size() < std::min(kFetchAheadWindow, queue_.size())) Admit();
@@ -34,6 +38,12 @@ std::optional<FetchedPage> FetchAhead::Take(std::size_t index, const PageRequest
   assert(index == head_ && !window_.empty());
   (void)index;
   Entry& entry = window_.front();
+  if (entry.state == State::kWaiting) {
+    // Not asked for yet (its site may have been paused): it is asked for now, with the values of this turn.
+    SetRequest(entry, request);
+    entry.atTurn = true;
+    changed_.notify_all();
+  }
   for (;;) {
     if (!WaitReady(lock, entry)) return std::nullopt;
     // The page fetched ahead is what the serial order would fetch now when it was asked with the values of
@@ -44,8 +54,7 @@ std::optional<FetchedPage> FetchAhead::Take(std::size_t index, const PageRequest
       break;
     }
     Drop(entry);
-    entry.request = request;
-    entry.host = UrlHost(request.url);
+    SetRequest(entry, request);
     entry.atTurn = true;
     entry.state = State::kWaiting;
     changed_.notify_all();
@@ -59,9 +68,17 @@ void FetchAhead::Skip(std::size_t index) {
   std::unique_lock lock(mutex_);
   assert(index == head_ && !window_.empty());
   (void)index;
-  if (!WaitReady(lock, window_.front())) return;
-  Drop(window_.front());
+  Entry& entry = window_.front();
+  if (entry.state == State::kWaiting) entry.state = State::kReady;
+  if (!WaitReady(lock, entry)) return;
+  Drop(entry);
   Advance();
+}
+
+void FetchAhead::SetRequest(Entry& entry, const PageRequest& request) {
+  entry.request = request;
+  entry.host = UrlHost(request.url);
+  entry.site = SiteOf(request.url);
 }
 
 // With mutex_ held: the entry gives up its page, if any, which no longer counts as held.
@@ -79,8 +96,7 @@ void FetchAhead::Admit() {
   entry.id = queue_[entry.index];
   // The values are read as the entry comes into the window; Take compares them with those of its turn.
   if (const std::optional<SchemeRow> row = cache_.Row(entry.id)) {
-    entry.request = PageRequestOf(*row);
-    entry.host = UrlHost(entry.request->url);
+    SetRequest(entry, PageRequestOf(*row));
   } else {
     entry.state = State::kReady;
   }
@@ -102,6 +118,7 @@ FetchAhead::Entry* FetchAhead::Next() {
   for (Entry& entry : window_) {
     if (entry.state != State::kWaiting) continue;
     if (entry.index != head_ && heldBytes_ >= kFetchAheadBytes) return nullptr;
+    if (!entry.atTurn && pauses_ != nullptr && pauses_->PausedUntil(entry.site)) continue;
     const auto found = perHost_.find(entry.host);
     if (found == perHost_.end() || found->second < kTransfersPerHost) return &entry;
   }
@@ -137,6 +154,7 @@ void FetchAhead::Work() {
     const std::size_t index = entry->index;
     const PageRequest request = *entry->request;
     const std::string host = entry->host;
+    const std::string site = entry->site;
     ++inFlight_;
     ++perHost_[host];
 
@@ -144,6 +162,8 @@ void FetchAhead::Work() {
     // the merged cookie, which only the judging step writes back.
     lock.unlock();
     FetchedPage page = FetchSchemePage(request, limits_, abort);
+    // A site that asks for a pause gets it before any other of its pages is asked for.
+    if (pauses_ != nullptr) pauses_->Answered(site, page.fetch.status, page.fetch.retryAfter);
     lock.lock();
 
     --inFlight_;

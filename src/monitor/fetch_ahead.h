@@ -27,6 +27,7 @@ namespace qw {
 
 class SchemeCache;
 class SchemeLocks;
+class SitePauses;
 
 // Transfers in flight at once: over all sites, and per host name of the scheme's address.
 inline constexpr int kTransfersInFlight = 16;
@@ -43,9 +44,10 @@ class FetchAhead {
  public:
   // Starts fetching at once. The pass holds each scheme for this object as its owner (SchemeLocks), so that
   // its own holds are told from those of other passes. queue must outlive this object. A stop aborts the
-  // transfers in flight.
+  // transfers in flight. With pauses, an answer that asks its site for a pause starts one at once, and no
+  // page of a paused site is asked for ahead of its turn (the turn decides whether it is skipped).
   FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks, const FetchLimits& limits,
-             std::stop_token stop);
+             std::stop_token stop, SitePauses* pauses = nullptr);
   // Aborts the transfers still in flight and ends the fetch threads.
   ~FetchAhead();
   FetchAhead(const FetchAhead&) = delete;
@@ -57,7 +59,8 @@ class FetchAhead {
   // since; otherwise it is asked for again now, taking the next free transfer. Nothing once stopped.
   std::optional<FetchedPage> Take(std::size_t index, const PageRequest& request,
                                   std::uint64_t endedPassesBefore);
-  // Moves past queue entry index, whose scheme the cache does not hold.
+  // Moves past queue entry index without its page: the cache does not hold its scheme, or its site is
+  // paused. A page not asked for yet is not asked for any more.
   void Skip(std::size_t index);
 
  private:
@@ -69,6 +72,8 @@ class FetchAhead {
     // Nothing when the cache did not hold the scheme as the entry came into the window.
     std::optional<PageRequest> request;
     std::string host;
+    // The host with its port, as site pauses name it.
+    std::string site;
     // Asked for at the scheme's turn, with the values of that turn.
     bool atTurn = false;
     // The passes over the scheme that had ended when the page was asked for ahead of its turn.
@@ -80,6 +85,7 @@ class FetchAhead {
   void Admit();
   void Advance();
   std::optional<FetchedPage> Release(Entry& entry);
+  void SetRequest(Entry& entry, const PageRequest& request);
   void Drop(Entry& entry);
   Entry* Next();
   void Work();
@@ -89,6 +95,7 @@ class FetchAhead {
   SchemeCache& cache_;
   SchemeLocks& locks_;
   const FetchLimits limits_;
+  SitePauses* pauses_;
   std::stop_source abort_;
   std::stop_callback<std::function<void()>> forward_;
 

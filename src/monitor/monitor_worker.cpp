@@ -3,9 +3,13 @@
 #include <optional>
 
 #include "extract/collect_scheme.h"
+#include "health/health_book.h"
+#include "log/status_log.h"
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
-#include "log/status_log.h"
+#include "monitor/site_pauses.h"
+#include "notify/pending_news.h"
+#include "storage/database_busy.h"
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
@@ -24,11 +28,60 @@ std::vector<int> BuildQueue(const std::vector<TreeItem>& tree, int passKind) {
 
 namespace {
 
+// How often a worker waiting for the main connection to write the health tests the busy flag again.
+constexpr std::int32_t kBusyPollMs = 100;
+
+std::string Now(const MonitorContext& context) {
+  return context.timestamp ? context.timestamp() : TimestampText();
+}
+
+// What a judged pass tells beyond its own lines: its articles to the alert, its check to the health, and
+// a line when the scheme has just turned failing or recovered.
+void Tell(int id, const SchemeRow& row, const SchemeOutcome& outcome, MonitorContext& context) {
+  if (context.news != nullptr) {
+    for (const StoredArticle& article : outcome.stored) {
+      context.news->Add({id, row[kRuleName], article.title, article.url});
+    }
+  }
+  if (context.health == nullptr) return;
+  const CheckResult result = ResultOf(outcome);
+  const HealthTurn turn = context.health->Record(id, result, Now(context));
+  const std::string idText = std::to_string(id);
+  if (turn == HealthTurn::kFailing) {
+    context.log.AppendStatusLine(QW_GBK("\r\n方案") + idText + QW_GBK("已连续") +
+                                 std::to_string(kFailingStreak) + QW_GBK("次失败：") + result.outcome);
+  } else if (turn == HealthTurn::kRecovered) {
+    context.log.AppendStatusLine(QW_GBK("\r\n方案") + idText + QW_GBK("已恢复正常：") + result.outcome);
+  }
+  if (context.healthChanged) context.healthChanged(id);
+}
+
+// The scheme's site asked for a pause that has not ended: the scheme is not asked this round.
+void TellPaused(int id, const std::string& site, std::time_t until, MonitorContext& context) {
+  const std::string untilText = TimestampText(until);
+  context.log.AppendStatusLine(QW_GBK("\r\n任务") + std::to_string(id) + QW_GBK("已跳过：站点 ") + site +
+                               QW_GBK(" 要求暂停访问，") + untilText + QW_GBK(" 前不再访问"));
+  if (context.health == nullptr) return;
+  context.health->Paused(id, untilText);
+  if (context.healthChanged) context.healthChanged(id);
+}
+
+// Writes what the pass changed in the schemes' health. A database that refuses is told once.
+void SaveHealth(MonitorContext& context, std::stop_token stop) {
+  if (context.health == nullptr) return;
+  BusyGuard guard(context.busy, kBusyPollMs, stop);
+  if (!guard.held()) return;
+  std::string error;
+  if (!context.health->Save(context.main, false, &error) && !error.empty()) {
+    context.log.AppendStatusLine(QW_GBK("\r\n方案状态未能保存到数据库：") + error);
+  }
+}
+
 // One pass over the queue, its pages fetched ahead; each scheme is judged in queue order as the serial form
 // would. False when stopped.
 bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
                   std::stop_token stop) {
-  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop);
+  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, context.pauses);
   for (std::size_t index = 0; index < queue.size(); ++index) {
     const int id = queue[index];
     // Another worker collecting this scheme finishes first; this pass then starts from its marker.
@@ -41,10 +94,20 @@ bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, Collec
       ReportMissingScheme(id, collect);
       continue;
     }
+    if (context.pauses != nullptr) {
+      const std::string site = SiteOf((*row)[kRuleUrl]);
+      if (const std::optional<std::time_t> until = context.pauses->PausedUntil(site)) {
+        ahead.Skip(index);
+        TellPaused(id, site, *until, context);
+        continue;
+      }
+    }
     const std::optional<FetchedPage> page = ahead.Take(index, PageRequestOf(*row), hold->EndedPassesBefore());
     if (!page) return false;
-    CollectFetchedPage(id, *row, *page, collect);
+    const SchemeOutcome outcome = CollectFetchedPage(id, *row, *page, collect);
+    if (outcome.judged) Tell(id, *row, outcome, context);
   }
+  SaveHealth(context, stop);
   return true;
 }
 
@@ -64,11 +127,10 @@ void RunMonitorWorker(int passKind, const std::vector<int>& queue, std::int32_t 
                          stop,
                          context.pauseAfterStore,
                          context.timestamp};
-  auto timestamp = [&] { return context.timestamp ? context.timestamp() : TimestampText(); };
   for (;;) {
     if (!CollectQueue(queue, context, collect, stop)) return;
     if (passKind != kPassMonitoring || stop.stop_requested()) return;
-    context.log.AppendStatusLine(QW_GBK("\r\n本轮执行完毕！----") + timestamp());
+    context.log.AppendStatusLine(QW_GBK("\r\n本轮执行完毕！----") + Now(context));
     // A stop since the round's last line leaves it without an alert, as it leaves it without the line.
     if (stop.stop_requested()) return;
     if (context.newArticleFlag.load() && context.notifyNewContent) context.notifyNewContent(context.log);

@@ -16,8 +16,11 @@ namespace qw {
 class CompletedSchemes;
 class Connection;
 class DatabaseBusy;
+class HealthBook;
+class PendingNews;
 class SchemeCache;
 class SchemeLocks;
+class SitePauses;
 class StatusLog;
 
 // What a worker collects, and whether it repeats.
@@ -53,6 +56,15 @@ struct MonitorContext {
   // Tests replace the 400 ms pause after each stored article and the time text.
   std::function<void()> pauseAfterStore{};
   std::function<std::string()> timestamp{};
+  // Each scheme's check is recorded here, and the changes are written to the database at the end of every
+  // pass; nothing is recorded without it.
+  HealthBook* health = nullptr;
+  // Sites that asked for a pause; their schemes are skipped meanwhile, with a line saying so.
+  SitePauses* pauses = nullptr;
+  // The stored articles, for the alert to tell.
+  PendingNews* news = nullptr;
+  // After a scheme's health changed; called on the worker's thread.
+  std::function<void(int id)> healthChanged{};
 };
 
 // Runs the worker on the calling thread until its pass ends or, for kPassMonitoring, until stop. A stop

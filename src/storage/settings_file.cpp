@@ -284,6 +284,8 @@ const std::string& WidthKey() { return QW_GBK("宽度"); }
 const std::string& SoundKey() { return QW_GBK("语音提醒"); }
 const std::string& IconKey() { return QW_GBK("图标提醒"); }
 const std::string& CategoriesKey() { return QW_GBK("类别"); }
+const std::string& DesktopNoticeKey() { return QW_GBK("桌面通知"); }
+const std::string& HomepageKey() { return QW_GBK("主页"); }
 
 std::string ComposeCategoryValue(std::string_view editorText) {
   std::string value = "<";

@@ -37,6 +37,10 @@ const std::string& WidthKey();       // 宽度
 const std::string& SoundKey();       // 语音提醒
 const std::string& IconKey();        // 图标提醒
 const std::string& CategoriesKey();  // 类别
+// Beyond the design's five: the desktop notification switch ("0" off, on otherwise, so on when absent) and
+// the mini homepage's own address (empty: the program's local start page).
+const std::string& DesktopNoticeKey();  // 桌面通知
+const std::string& HomepageKey();       // 主页
 
 // The category editor's text (one name per line) as the stored value "<a><b>".
 std::string ComposeCategoryValue(std::string_view editorText);

@@ -15,11 +15,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "forum_simulator.h"
 #include "layout_probe.h"
+#include "notification_service.h"
 #include "storage/database.h"
 #include "storage/settings_file.h"
 #include "text/encoding.h"
@@ -101,6 +104,35 @@ Usage UsageOf(qint64 pid) {
   return usage;
 }
 
+// The proportional set size of a process and all its descendants, in KiB, and how many processes that is:
+// what the program costs the machine, its helpers shared libraries counted once over all of them.
+std::pair<long, int> PssOfTree(pid_t root) {
+  std::vector<pid_t> tree{root};
+  for (std::size_t i = 0; i < tree.size(); ++i) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::ifstream stat(entry.path() / "stat");
+      std::string all((std::istreambuf_iterator<char>(stat)), {});
+      const std::size_t close = all.rfind(')');
+      if (close == std::string::npos) continue;
+      std::istringstream fields(all.substr(close + 2));
+      std::string state;
+      pid_t parent = 0;
+      fields >> state >> parent;
+      if (parent == tree[i]) tree.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+  }
+  long pss = 0;
+  for (const pid_t pid : tree) {
+    std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    for (std::string line; std::getline(rollup, line);) {
+      if (line.rfind("Pss:", 0) == 0) pss += std::stol(line.substr(4));
+    }
+  }
+  return {pss, static_cast<int>(tree.size())};
+}
+
 // How many homepage helpers started from the program directory are running.
 int HelpersRunningIn(const fs::path& dir) {
   const std::string helper = (dir / "quillwatch-homepage").string();
@@ -134,11 +166,14 @@ class Program {
     initdb.waitForFinished(10000);
   }
 
-  // Starts it and waits until its main window is on the screen; false when it did not come.
-  bool Start() {
+  // Starts it with the session bus given (never the desktop's) and the variables added, and waits until its
+  // main window is on the screen; false when it did not come.
+  bool Start(const QString& bus, const QProcessEnvironment& added = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus);
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    for (const QString& key : added.keys()) env.insert(key, added.value(key));
     process_.setProcessEnvironment(env);
     process_.setWorkingDirectory(QString::fromStdString(dir_.string()));
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -182,9 +217,10 @@ class EndToEndTest : public ::testing::Test {
  protected:
   fs::path Db() const { return dir_.Database(); }
 
-  void StartProgram() {
+  void StartProgram(const QProcessEnvironment& added = {}) {
+    ASSERT_TRUE(bus_.Ready() && notifications_.Registered()) << "no notification service on a bus of our own";
     program_ = std::make_unique<Program>(dir_.Path());
-    ASSERT_TRUE(program_->Start()) << "the main window did not appear";
+    ASSERT_TRUE(program_->Start(bus_.Address(), added)) << "the main window did not appear";
     main_ = program_->Geometry();
     ASSERT_FALSE(main_.isEmpty());
     Probe();
@@ -280,6 +316,10 @@ class EndToEndTest : public ::testing::Test {
 
   ProgramDir dir_;
   ForumSimulator sim_;
+  // The program's session bus; a notification service on it records what the program shows (and keeps the
+  // tray's balloons, shown where there is none, off the screen the test reads).
+  TestBus bus_;
+  NotificationRecorder notifications_{bus_, {"body", "actions"}};
   Person person_;
   std::unique_ptr<Program> program_;
   std::unique_ptr<LayoutProbe> probe_;
@@ -305,6 +345,7 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
   Program::Install(dir_.Path());
   sim_.AddBoardArticles(4);
   sim_.AddNewsArticles(3);
+  NotificationRecorder& notifications = notifications_;
   StartProgram();
   // The mini homepage (no network here: its own quick start) goes off, so the article list shows.
   person_.Click(AtMain("迷你首页"));
@@ -406,6 +447,15 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
   const QImage alertTray = GrabArea(TrayArea());
   EXPECT_FALSE(ShowsAlert(normalTray));
   EXPECT_TRUE(ShowsAlert(alertTray)) << "the tray icon shows no alert";
+  // A desktop notification for each cycle that stored something, naming its first five articles in the
+  // order stored.
+  ASSERT_TRUE(WaitFor([&] { return notifications.received.size() == 2; }, 5s));
+  EXPECT_EQ(notifications.received[0].summary, QStringLiteral("发现 7 篇新文章"));
+  const QStringList firstLines = notifications.received[0].body.split('\n');
+  ASSERT_EQ(firstLines.size(), 6) << notifications.received[0].body.toStdString();
+  EXPECT_EQ(firstLines[0], QStringLiteral("本地论坛_灌水区：讨论帖1004：今天的话题"));
+  EXPECT_EQ(firstLines[5], QStringLiteral("……还有 2 篇"));
+  EXPECT_EQ(notifications.received[1].summary, QStringLiteral("发现 5 篇新文章"));
 
   // Back to the window through the tray: the alert is acknowledged and the newest articles are listed. The
   // status box still tells of cycle 2 (each cycle starts it afresh).
@@ -415,6 +465,8 @@ TEST_F(EndToEndTest, ADayOfMonitoring) {
   Save(alertTray, "tray-alert.png");
   EXPECT_FALSE(ShowsAlert(acknowledgedTray)) << "the alert was not acknowledged";
   if (ShowsAlert(acknowledgedTray)) Save(GrabScreen(), "failed-acknowledgement.png");
+  // The user has seen the list: the notifications still shown are taken away.
+  EXPECT_TRUE(WaitFor([&] { return notifications.closed.size() == 2; }, 5s));
   Save(GrabArea(main_), "main-window.png");
   person_.Click(AtMain("状态框"));
   const QString cycle2 = person_.CopyFocusedText();
@@ -570,6 +622,48 @@ TEST_F(EndToEndTest, KilledInTheMiddleOfAPassComesBackWhole) {
                       200ms));
   EXPECT_EQ(StoredArticles(Db()), (std::vector<std::string>{"B1006", "B1005", "B1004", "B1003", "B1002",
                                                             "B1001", "N501", "N502", "N503"}));
+  EXPECT_TRUE(program_->Quit(person_, TrayIcon()));
+}
+
+// What the recorder preloaded into the program wrote down so far: connection attempts and name look-ups.
+std::string Recorded(const fs::path& log) {
+  std::ifstream attempts(log);
+  return std::string((std::istreambuf_iterator<char>(attempts)), {});
+}
+
+TEST_F(EndToEndTest, AStartAsksNoHostAnything) {
+  Program::Install(dir_.Path());
+  const fs::path log = dir_.Path() / "connections.txt";
+  QProcessEnvironment recorded;
+  recorded.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QW_CONNECT_RECORDER));
+  recorded.insert(QStringLiteral("QW_CONNECT_LOG"), QString::fromStdString(log.string()));
+  // A sanitizer build wants its runtime first among the preloaded libraries; the recorder comes first here.
+  recorded.insert(QStringLiteral("ASAN_OPTIONS"),
+                  qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
+
+  // A first start: the mini homepage is on, showing the program's own page; no helper, no web engine.
+  StartProgram(recorded);
+  WaitFor([] { return false; }, 3s);
+  EXPECT_EQ(HelpersRunningIn(dir_.Path()), 0);
+  Save(GrabArea(main_), "first-start.png");
+  // Libraries this test's own process maps too are shared with it, so the figure is below what the program
+  // alone would show.
+  const auto [pssKiB, processes] = PssOfTree(static_cast<pid_t>(program_->Pid()));
+  std::printf("[memory] first start: PSS %ld MiB over %d process(es)\n", pssKiB / 1024, processes);
+  fs::create_directories(kOut);
+  std::ofstream(kOut / "first-start.txt") << "PSS " << pssKiB / 1024 << " MiB over " << processes
+                                          << " process(es)\n";
+  EXPECT_EQ(Recorded(log), "") << "network connections or name look-ups at the first start";
+  ASSERT_TRUE(program_->Quit(person_, TrayIcon()));
+
+  // A start with schemes ticked by default asks nothing either, until the user collects.
+  PrepareSchemes(dir_, sim_);
+  StartProgram(recorded);
+  WaitFor([] { return false; }, 3s);
+  EXPECT_EQ(Recorded(log), "") << "network connections or name look-ups at start-up";
+  person_.Click(AtMain("超级按钮1"));
+  EXPECT_TRUE(WaitFor([&] { return Recorded(log).find("connect 127.0.0.1 port") != std::string::npos; }, 10s))
+      << "the recorder saw no connection of the pass: " << Recorded(log);
   EXPECT_TRUE(program_->Quit(person_, TrayIcon()));
 }
 

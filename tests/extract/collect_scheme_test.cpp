@@ -49,10 +49,11 @@ class CollectSchemeTest : public ::testing::Test {
     context_.timestamp = [] { return std::string(kStamp); };
   }
 
-  // Serves the current page to every request.
-  void Serve(std::string page) {
+  // Serves the current page to every request, with the status.
+  void Serve(std::string page, int status = 200) {
     std::lock_guard lock(pageMutex_);
     page_ = std::move(page);
+    status_ = status;
   }
 
   // Adds a scheme watching the test server's list page and loads it into the cache; returns its id.
@@ -96,9 +97,10 @@ class CollectSchemeTest : public ::testing::Test {
   CollectContext context_{cache_, sql_, log_, flag_, completed_};
   std::mutex pageMutex_;
   std::string page_;
+  int status_ = 200;
   test::HttpTestServer server_{[this](const test::ReceivedRequest&) {
     std::lock_guard lock(pageMutex_);
-    return test::MakeResponse(200, page_, "Set-Cookie: seen=yes; path=/");
+    return test::MakeResponse(status_, page_, "Set-Cookie: seen=yes; path=/");
   }};
 };
 
@@ -127,6 +129,52 @@ TEST_F(CollectSchemeTest, NewSchemeStoresEveryHitOldestFirstAndLogsEachStep) {
       "',lastid=0 where id=" + std::to_string(id) + ok + QW_GBK("\r\n任务") + std::to_string(id) +
       QW_GBK("已结束----") + kStamp;
   EXPECT_EQ(log_.Text(), expected);
+}
+
+TEST_F(CollectSchemeTest, APassHandsUpWhatItFound) {
+  const int id = AddScheme(kNewestOnTop);
+  // The same board in turn: new, unchanged, its layout changed under the old titles, its list gone, busy.
+  const std::string changed = "<html><body><ul id=\"list\"><li><span>C</span></li></ul></body></html>";
+  struct Case {
+    const char* what;
+    std::string page;
+    int status;
+    int hits;
+    bool nothingNew, regionEmpty;
+    std::vector<std::string> stored;
+  };
+  const Case cases[] = {
+      {"new", ListPage({{3, "C"}, {2, "B"}}), 200, 2, false, false, {"B", "C"}},
+      {"unchanged", ListPage({{3, "C"}, {2, "B"}}), 200, 0, true, false, {}},
+      {"layout changed", changed, 200, 0, false, false, {}},
+      {"list gone", "<html><body>maintenance</body></html>", 200, 0, false, true, {}},
+      {"busy", ListPage({{3, "C"}, {2, "B"}}), 503, 0, true, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Serve(c.page, c.status);
+    const SchemeOutcome outcome = CollectScheme(id, context_);
+    EXPECT_TRUE(outcome.judged);
+    EXPECT_EQ(outcome.fetch.status, c.status);
+    EXPECT_EQ(outcome.hits, c.hits);
+    EXPECT_EQ(outcome.nothingNew, c.nothingNew);
+    EXPECT_EQ(outcome.regionEmpty, c.regionEmpty);
+    std::vector<std::string> stored;
+    for (const StoredArticle& article : outcome.stored) stored.push_back(article.title);
+    EXPECT_EQ(stored, c.stored);
+  }
+
+  // The articles carry the addresses they were stored with; a scheme the cache does not hold, and a stopped
+  // pass, judge nothing.
+  Serve(ListPage({{4, "D"}, {3, "C"}}));
+  const SchemeOutcome next = CollectScheme(id, context_);
+  ASSERT_EQ(next.stored.size(), 1u);
+  EXPECT_EQ(next.stored[0].url, "http://bbs.example/thread-4.html");
+  EXPECT_FALSE(CollectScheme(id + 1, context_).judged);
+  std::stop_source stop;
+  stop.request_stop();
+  context_.stop = stop.get_token();
+  EXPECT_FALSE(CollectScheme(id, context_).judged);
 }
 
 TEST_F(CollectSchemeTest, NewestOnTopStoresOnlyWhatIsAboveTheMarker) {

@@ -7,6 +7,7 @@
 #include "fetch/http_fetcher.h"
 #include "support/fetch_request.h"
 #include "support/http_test_server.h"
+#include "text/encoding.h"
 
 namespace qw {
 namespace {
@@ -135,6 +136,7 @@ TEST_F(FetchTlsTest, RejectedCertificateGivesNoBody) {
   EXPECT_EQ(reply.responseHeaders, std::string(5000, ' '));
   EXPECT_EQ(jar, "a=1");
   EXPECT_TRUE(server.Requests().empty());
+  EXPECT_EQ(GbkToUtf8(reply.outcome.error), "网站证书无效");
   // Without a CA file the system store is used, which does not know the test CA either.
   HttpTestServer caSigned([](const ReceivedRequest&) { return MakeResponse(200, "secure"); }, *signed_);
   EXPECT_EQ(FetchPage(Request(caSigned.Url("/"))), "");
@@ -154,6 +156,7 @@ TEST_F(FetchTlsTest, RedirectToHttpsIsFollowedButNotBack) {
   FetchReply reply;
   EXPECT_EQ(FetchPage(Request(secure.Url("/down")), &reply, Trusting()), "");
   EXPECT_TRUE(reply.responseHeaders->starts_with("HTTP/1.1 302 Found\r\n"));
+  EXPECT_EQ(GbkToUtf8(reply.outcome.error), "拒绝从 https 网址跳转到 http 网址");
   EXPECT_TRUE(plain.Requests().empty());
 }
 

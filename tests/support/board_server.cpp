@@ -29,9 +29,11 @@ void BoardServer::Answer(const ReceivedRequest& request, ResponseStream& stream)
     // The board as it is when the answer goes out.
     std::lock_guard lock(mutex_);
     const Board& board = boards_[number];
-    response = board.redirect.empty()
-                   ? MakeResponse(200, Page(board), board.headerLines)
-                   : MakeResponse(302, "", "Location: " + board.redirect + "\r\n" + board.headerLines);
+    if (!board.redirect.empty()) {
+      response = MakeResponse(302, "", "Location: " + board.redirect + "\r\n" + board.headerLines);
+    } else {
+      response = MakeResponse(board.status, board.status == 200 ? Page(board) : "", board.headerLines);
+    }
   }
   (void)stream.Send(response);
 }
@@ -54,6 +56,11 @@ void BoardServer::SetHeaderLines(int board, std::string lines) {
 void BoardServer::SetRedirect(int board, std::string url) {
   std::lock_guard lock(mutex_);
   boards_[board].redirect = std::move(url);
+}
+
+void BoardServer::SetStatus(int board, int status) {
+  std::lock_guard lock(mutex_);
+  boards_[board].status = status;
 }
 
 std::string BoardServer::BoardUrl(int board) const {

@@ -29,6 +29,8 @@ class BoardServer {
   void SetHeaderLines(int board, std::string lines);
   // Board n answers with a redirect to url instead of its list.
   void SetRedirect(int board, std::string url);
+  // Board n answers with this status; with one other than 200, its body is empty.
+  void SetStatus(int board, int status);
   // The address of board n's list page.
   std::string BoardUrl(int board) const;
   // How many requests board n has received.
@@ -45,6 +47,7 @@ class BoardServer {
     std::chrono::milliseconds delay{0};
     std::string headerLines;
     std::string redirect;
+    int status = 200;
     int requests = 0;
   };
 

@@ -103,6 +103,8 @@ class ArticleListTest : public QObject {
   void theFirstViewClosesTheMiniHomepageOnce() {
     ProgramDir dir;
     ManyArticles(dir);
+    // A homepage of the user's own, so the page is a web view.
+    dir.WriteSettings({"类别=<论坛>", "主页=http://127.0.0.1:9/"});
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
     const QString line = QStringLiteral("\n迷你首页已关闭，可点左上角开关重新打开！");

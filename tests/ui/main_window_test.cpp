@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QtTest>
 #include <fstream>
@@ -90,11 +92,10 @@ class MainWindowTest : public QObject {
     QVERIFY(StackPosition(Control(window, "栏目框")) > StackPosition(view));
     QVERIFY(StackPosition(view) > StackPosition(Control(window, "状态框")));
     QVERIFY(StackPosition(view) > StackPosition(Control(window, "右一框")));
+    // The homepage is the program's own page: no web view, nothing asked of any host.
     QVERIFY(window.Homepage().IsOpen());
-    QCOMPARE(harness->views.loads.size(), std::size_t{1});
-    QCOMPARE(harness->views.loads.front(), ui::MiniHomepageAddress());
-    QCOMPARE(ui::MiniHomepageAddress().path(), QStringLiteral("/zt/softnews.php"));
-    QCOMPARE(ui::MiniHomepageAddress().query(), QStringLiteral("w=735&h=410&s=win10&n=quillwatch&v=2.0"));
+    QVERIFY(window.Homepage().ShowsStartPage());
+    QCOMPARE(harness->views.created, 0);
     QVERIFY(window.windowIcon().availableSizes().contains(QSize(256, 256)));
     QVERIFY(window.Tray().Shown());
     QCOMPARE(window.Tray().Tooltip(), QStringLiteral("Mavo监控"));
@@ -305,27 +306,40 @@ class MainWindowTest : public QObject {
     QVERIFY(menu.isVisible());
     QVERIFY(menu.SoundAction()->isChecked());
     QVERIFY(!menu.IconAction()->isChecked());
+    QVERIFY(menu.DesktopAction()->isChecked());  // on while the settings do not have it
     QStringList items;
     for (QAction* action : menu.actions()) items << (action->isSeparator() ? "-" : action->text());
-    QCOMPARE(items, (QStringList{"选项设置", "有新文章时", "-", "有新文章时 播放声音", "有新文章时 切换图标", "-",
-                                 "记住当前界面大小", "关于...", "退出"}));
+    QCOMPARE(items, (QStringList{"选项设置", "有新文章时", "-", "有新文章时 播放声音", "有新文章时 切换图标",
+                                 "有新文章时 桌面通知", "-", "记住当前界面大小", "使用帮助", "关于...",
+                                 "退出"}));
     QVERIFY(!menu.actions()[1]->isEnabled());
     menu.hide();
     menu.SoundAction()->trigger();
     menu.IconAction()->trigger();
+    menu.DesktopAction()->trigger();
     QCOMPARE(window.Switches().SoundText(), std::string("0"));
     QCOMPARE(window.Switches().IconText(), std::string("1"));
+    QCOMPARE(window.Switches().DesktopText(), std::string("0"));
     const std::string saved = FileText(dir.Settings());
-    QVERIFY(saved.find("语音提醒=0") != std::string::npos && saved.find("图标提醒=1") != std::string::npos);
+    QVERIFY(saved.find("语音提醒=0") != std::string::npos && saved.find("图标提醒=1") != std::string::npos &&
+            saved.find("桌面通知=0") != std::string::npos);
     emit window.Tray().menuRequested();  // the tray's right click pops the same menu up, ticked anew
     QVERIFY(!menu.SoundAction()->isChecked());
     QVERIFY(menu.IconAction()->isChecked());
+    QVERIFY(!menu.DesktopAction()->isChecked());
     menu.hide();
+    menu.DesktopAction()->trigger();
+    QCOMPARE(window.Switches().DesktopText(), std::string("1"));
     menu.actions()[0]->trigger();  // 选项设置 opens the last tab
     QCOMPARE(harness->optionsTabs, std::vector<int>{3});
-    menu.actions()[7]->trigger();  // 关于...
+    menu.actions()[9]->trigger();  // 关于... names the program's own help
     QCOMPARE(harness->messages.back().caption, QStringLiteral("关于 Quillwatch"));
     QCOMPARE(harness->messages.back().icon, ui::MessageIcon::Information);
+    QVERIFY(harness->messages.back().text.contains(QStringLiteral("设置 → 使用帮助")));
+    menu.actions()[8]->trigger();  // 使用帮助
+    auto* help = window.findChild<QDialog*>(QStringLiteral("使用帮助"));
+    QVERIFY(help != nullptr && help->isVisible());
+    QVERIFY(help->findChild<QTextBrowser*>()->toPlainText().contains(QStringLiteral("编写正则表达式")));
   }
 
   void trayTooltipKeepsWholeCharactersWithin62Bytes_data() {

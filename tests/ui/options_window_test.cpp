@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -511,14 +513,19 @@ class OptionsWindowTest : public QObject {
     QCOMPARE(hint.HintText(), QStringLiteral("方案的标识，示例：天涯论坛_休闲版块"));
     f.Find<QComboBox>("正则框").setFocus();
     QCOMPARE(hint.HintText(), QStringLiteral("重要！匹配文章的正则表达式，"));
-    QVERIFY(hint.LinkAddress().endsWith(QStringLiteral("/forum.php?mod=forumdisplay&fid=57")));
     QVERIFY(hint.text().contains(QStringLiteral("获取帮助")));
 
-    // Links leave the program through the main window's check: web addresses only.
+    // The help is the program's own, opened beside the options window; nothing goes to the browser.
     emit hint.linkActivated(hint.LinkAddress());
+    auto* help = f.window->findChild<QDialog*>(QStringLiteral("使用帮助"));
+    QVERIFY(help != nullptr && help->isVisible());
+    QVERIFY(help->findChild<QTextBrowser*>()->toPlainText().contains(QStringLiteral("编写正则表达式")));
+    QVERIFY(f.harness->opened.empty());
+    // Any other link leaves the program through the main window's check: web addresses only.
     emit hint.linkActivated(QStringLiteral("file:///etc/passwd"));
+    emit hint.linkActivated(QStringLiteral("http://bbs.example/help"));
     QCOMPARE(f.harness->opened.size(), 1u);
-    QCOMPARE(f.harness->opened.front().toString(), hint.LinkAddress());
+    QCOMPARE(f.harness->opened.front().toString(), QStringLiteral("http://bbs.example/help"));
   }
 
   void testerOutcomes() {

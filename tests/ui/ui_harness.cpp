@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QDBusConnection>
 #include <QTest>
 #include <QWidget>
 #include <fstream>
@@ -85,12 +86,16 @@ ui::MonitorTiming FastTiming() {
   return timing;
 }
 
-Harness::Harness(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming timing, bool realOptions) {
+Harness::Harness(const ProgramDir& dir, bool trayAvailable, ui::MonitorTiming timing, bool realOptions,
+                 ui::NotificationBus notificationBus) {
   previous_ = ui::SetMessageHandler([this](const ui::MessageRequest& request) { messages.push_back(request); });
   ui::WindowSeams seams;
   seams.homepageViews = views.Factory();
   seams.openAddress = [this](const QUrl& url) { opened.push_back(url); };
   seams.trayAvailable = [trayAvailable] { return trayAvailable; };
+  // No notification service unless a test starts one: notifications go to the tray.
+  seams.notificationBus =
+      notificationBus ? notificationBus : [] { return QDBusConnection(QStringLiteral("qw-no-bus")); };
   if (!realOptions) seams.openOptions = [this](QWidget*, int tab) { optionsTabs.push_back(tab); };
   seams.chime = [this] { ++chimes; };
   seams.timing = std::move(timing);

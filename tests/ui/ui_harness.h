@@ -57,8 +57,9 @@ ui::MonitorTiming FastTiming();
 class Harness {
  public:
   // With realOptions the window opens its real options window; otherwise the tab asked for is recorded.
+  // Without a notification bus there is no notification service.
   explicit Harness(const ProgramDir& dir, bool trayAvailable = true, ui::MonitorTiming timing = FastTiming(),
-                   bool realOptions = false);
+                   bool realOptions = false, ui::NotificationBus notificationBus = {});
   ~Harness();
 
   ui::MainWindow& Window() { return *window_; }

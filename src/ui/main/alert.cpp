@@ -10,7 +10,9 @@
 #include "log/status_log.h"
 #include "text/encoding.h"
 #include "ui/main/app_icons.h"
+#include "ui/main/gbk_text.h"
 #include "ui/main/tray_icon.h"
+#include "ui/notify/desktop_notifier.h"
 
 namespace qw::ui {
 namespace {
@@ -34,11 +36,12 @@ ChimePlayer SystemChime(QObject* owner) {
   };
 }
 
-Alert::Alert(NotificationSwitches& switches, TrayIcon& tray, QWidget& window,
+Alert::Alert(NotificationSwitches& switches, TrayIcon& tray, DesktopNotifier& notifier, QWidget& window,
              std::function<void()> showNewest, ChimePlayer chime, QObject* parent)
     : QObject(parent),
       switches_(switches),
       tray_(tray),
+      notifier_(notifier),
       window_(window),
       showNewest_(std::move(showNewest)),
       chime_(std::move(chime)) {}
@@ -46,15 +49,24 @@ Alert::Alert(NotificationSwitches& switches, TrayIcon& tray, QWidget& window,
 void Alert::NotifyNewContent(StatusLog& log, const std::string& time) {
   const bool sound = switches_.SoundOn();
   const bool icon = switches_.IconOn();
+  const bool desktop = switches_.DesktopOn();
+  // One notification for everything stored since the last one.
+  NewsNotice news = news_.Take();
   // Queued ahead of the line, so the window shows the alert before it reads about it.
   QMetaObject::invokeMethod(
-      this, [this, sound, icon] { ShowAlert(sound, icon); }, Qt::AutoConnection);
+      this, [this, sound, icon, desktop, news = std::move(news)] { ShowAlert(sound, icon, desktop, news); },
+      Qt::AutoConnection);
   log.AppendStatusLine(QW_GBK("\r\n发现有新内容，已发出提醒通知！----") + time);
   newArticles_.store(false);
 }
 
-void Alert::ShowAlert(bool sound, bool icon) {
+void Alert::ShowAlert(bool sound, bool icon, bool desktop, const NewsNotice& news) {
   if (sound && chime_) chime_();
+  if (desktop && news.count > 0) {
+    QStringList lines;
+    for (const std::string& line : NoticeLines(news)) lines << FromGbk(line);
+    notifier_.Show(FromGbk(NoticeCaption(news)), lines);
+  }
   if (icon) {
     if (tray_.Available() && tray_.Shown()) {
       tray_.SetTrayIcon(AlertIcon(), QStringLiteral("有新的消息！"));
@@ -69,6 +81,7 @@ void Alert::ShowAlert(bool sound, bool icon) {
 
 void Alert::AcknowledgeAlert() {
   pending_.store(false);
+  notifier_.Withdraw();
   if (switches_.IconOn() && tray_.Shown()) tray_.SetTrayIcon(NormalIcon(), IdleTrayTooltip());
   MarkTitle(false);
   if (showNewest_) showNewest_();

@@ -83,6 +83,19 @@ void PaintPage(QPainter& p, qreal s) {
     p.drawLine(QPointF(s * 0.3, s * (0.32 + 0.2 * i)), QPointF(s * 0.7, s * (0.32 + 0.2 * i)));
 }
 
+// The page with an orange-red warning triangle over its lower right corner.
+void PaintFailingPage(QPainter& p, qreal s) {
+  PaintPage(p, s);
+  QPolygonF triangle;
+  triangle << QPointF(s * 0.7, s * 0.36) << QPointF(s * 1.0, s * 0.96) << QPointF(s * 0.4, s * 0.96);
+  p.setPen(QPen(Qt::white, qMax<qreal>(1, s * 0.05)));
+  p.setBrush(QColor(0xe8, 0x4a, 0x1a));
+  p.drawPolygon(triangle);
+  p.setPen(QPen(Qt::white, qMax<qreal>(1.2, s * 0.09), Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(s * 0.7, s * 0.56), QPointF(s * 0.7, s * 0.76));
+  p.drawPoint(QPointF(s * 0.7, s * 0.87));
+}
+
 void PaintList(QPainter& p, qreal s) {
   p.setPen(Qt::NoPen);
   for (int i = 0; i < 3; ++i) {
@@ -169,6 +182,7 @@ QIcon AlertIcon() { return SquareIcon(PaintAlert, {16}); }
 
 QIcon CategoryIcon() { return SquareIcon(PaintFolder); }
 QIcon SchemeIcon() { return SquareIcon(PaintPage); }
+QIcon FailingSchemeIcon() { return SquareIcon(PaintFailingPage); }
 QIcon AllArticlesIcon() { return SquareIcon(PaintList); }
 QIcon FavouritesIcon() { return SquareIcon(PaintStar); }
 QIcon SettingsIcon() { return SquareIcon(PaintGear); }

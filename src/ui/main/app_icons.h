@@ -13,6 +13,8 @@ QIcon AlertIcon();
 
 QIcon CategoryIcon();  // tree level 1
 QIcon SchemeIcon();    // tree level 2
+// A scheme whose checks keep failing: its icon with a warning sign.
+QIcon FailingSchemeIcon();
 
 QIcon AllArticlesIcon();
 QIcon FavouritesIcon();

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QTreeWidgetItemIterator>
 #include <algorithm>
+#include <optional>
 
 #include "storage/category_list.h"
 #include "storage/database.h"
@@ -20,6 +21,8 @@ namespace qw::ui {
 namespace {
 
 constexpr int kValueRole = Qt::UserRole;
+// Whether the item shows the warning icon.
+constexpr int kFailingRole = Qt::UserRole + 1;
 
 // 1 for a root item, one more for each step down.
 int Level(const QTreeWidgetItem* item) {
@@ -56,6 +59,7 @@ CategoryTree::CategoryTree(Connection& main, SchemeCache& cache, CategoryList& c
 void CategoryTree::LoadSchemeTree() {
   if (!FillCategoryTree()) return;  // The newer load has refreshed everything itself.
   RefreshSchemeCache(main_, cache_);
+  emit loaded();
 }
 
 bool CategoryTree::FillCategoryTree() {
@@ -140,6 +144,11 @@ std::vector<TreeItem> CategoryTree::Items() const {
   return items;
 }
 
+bool CategoryTree::ItemFailing(int index) const {
+  const QTreeWidgetItem* item = ItemAt(index);
+  return item != nullptr && item->data(0, kFailingRole).toBool();
+}
+
 int CategoryTree::SelectedIndex() const {
   const QList<QTreeWidgetItem*> selected = selectedItems();
   return selected.isEmpty() ? -1 : IndexOf(selected.front());
@@ -163,6 +172,33 @@ void CategoryTree::SetCheckDown(QTreeWidgetItem* item, bool checked) {
 
 void CategoryTree::ExpandCategories() {
   for (int i = 0; i < topLevelItemCount(); ++i) topLevelItem(i)->setExpanded(true);
+}
+
+void CategoryTree::MarkScheme(int id, const SchemeMark& mark) {
+  MarkMatching([&](int item) { return item == id ? std::optional<SchemeMark>(mark) : std::nullopt; });
+}
+
+void CategoryTree::MarkSchemes(const std::function<SchemeMark(int id)>& mark) {
+  MarkMatching([&](int id) { return std::optional<SchemeMark>(mark(id)); });
+}
+
+void CategoryTree::MarkMatching(const std::function<std::optional<SchemeMark>(int id)>& mark) {
+  const QIcon normal = SchemeIcon();
+  const QIcon warning = FailingSchemeIcon();
+  for (int c = 0; c < topLevelItemCount(); ++c) {
+    QTreeWidgetItem* category = topLevelItem(c);
+    for (int s = 0; s < category->childCount(); ++s) {
+      QTreeWidgetItem* item = category->child(s);
+      const std::optional<SchemeMark> shown = mark(item->data(0, kValueRole).toInt());
+      if (!shown) continue;
+      item->setToolTip(0, shown->tooltip);
+      // The icon is set only when it changes: a new icon repaints the item.
+      if (item->data(0, kFailingRole).toBool() != shown->failing) {
+        item->setIcon(0, shown->failing ? warning : normal);
+        item->setData(0, kFailingRole, shown->failing);
+      }
+    }
+  }
 }
 
 void CategoryTree::CheckBoxChanged(QTreeWidgetItem* item, int column) {

@@ -3,6 +3,8 @@
 // monitoring collects. Loading it also rebuilds the category list and the scheme cache.
 
 #include <QTreeWidget>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,16 @@ class CategoryTree final : public QTreeWidget {
   void SetCheckDown(int index, bool checked);
   // Expands every category.
   void ExpandCategories();
+  // What a scheme's item shows of its health: the tooltip, and the warning icon while it fails.
+  struct SchemeMark {
+    QString tooltip;
+    bool failing = false;
+  };
+  void MarkScheme(int id, const SchemeMark& mark);
+  // Every scheme item, with what mark gives for its id.
+  void MarkSchemes(const std::function<SchemeMark(int id)>& mark);
+  // Whether the item at index shows the warning icon.
+  bool ItemFailing(int index) const;
 
   // 栏目菜单 and its items.
   QMenu* Menu() const { return menu_; }
@@ -66,6 +78,8 @@ class CategoryTree final : public QTreeWidget {
   void optionsRequested(int tab);
   // 刷新方案列表; the window decides whether monitoring allows it.
   void refreshRequested();
+  // A load has finished: the items are new.
+  void loaded();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -78,6 +92,8 @@ class CategoryTree final : public QTreeWidget {
   // has replaced the items.
   bool FillCategoryTree();
   int IndexOf(const QTreeWidgetItem* item) const;
+  // Marks the scheme items mark gives something for.
+  void MarkMatching(const std::function<std::optional<SchemeMark>(int id)>& mark);
   void SetCheckDown(QTreeWidgetItem* item, bool checked);
   std::vector<QTreeWidgetItem*> Walk() const;
   void ShowMenu();

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -16,21 +17,26 @@
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 #include "ui/main/app_icons.h"
+#include "ui/help/help_window.h"
 #include "ui/main/article_list.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/gbk_text.h"
+#include "ui/main/health_marks.h"
 #include "ui/main/message_boxes.h"
 #include "ui/main/mini_homepage.h"
 #include "ui/main/outer_size.h"
 #include "ui/main/settings_menu.h"
 #include "ui/main/status_box.h"
 #include "ui/options/options_window.h"
+#include "ui/start/start_page.h"
 
 namespace qw::ui {
 namespace {
 
 // Sizes beyond any screen come from a damaged settings file, not from a user.
 constexpr int kLargestSize = 10000;
+// A round changes many schemes' health one after the other; the start page is made anew once after them.
+constexpr int kStartPageRefreshMs = 500;
 
 // The saved size, or the design size when there is none or it is absurd.
 int StartDimension(const std::string& saved, int design) {
@@ -79,6 +85,8 @@ MainWindow::~MainWindow() {
   // The workers end before anything they write to; the page view goes before the window's children, and the
   // icon leaves the tray.
   monitor_.reset();
+  // What the last rounds changed in the schemes' health, the times of the last checks included.
+  if (storage_.mainConnection.IsOpen()) health_.Save(storage_.mainConnection, true);
   homepage_->Close();
   tray_->Remove();
 }
@@ -133,7 +141,23 @@ void MainWindow::BuildControls() {
   collectAll_->setAutoRaise(false);
   collectAll_->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
-  homepage_ = new MiniHomepage(this, tree_, seams_.homepageViews);
+  MiniHomepagePages pages;
+  pages.web = seams_.homepageViews;
+  pages.own = [this](QWidget* parent) -> std::unique_ptr<HomepageView> {
+    StartPageSource source{storage_.mainConnection, storage_.busy, storage_.schemes, health_};
+    source.schemes = [this] {
+      std::vector<int> ids;
+      for (const TreeItem& item : tree_->Items()) {
+        if (item.level >= 2) ids.push_back(item.value);
+      }
+      return ids;
+    };
+    source.openAddress = [this](const QString& address) { OpenWebAddress(address); };
+    source.openHelp = [this](const QString& section) { ShowHelp(this, section); };
+    return std::make_unique<StartPage>(std::move(source), parent);
+  };
+  pages.address = [this] { return FromGbk(settings_.ReadSetting(HomepageKey())); };
+  homepage_ = new MiniHomepage(this, tree_, std::move(pages));
   homepage_->Switch()->setGeometry(209, 0, 39, 24);
   homepage_->SetGeometry(QRect(246, -2, 0, 500));
   articles_ =
@@ -141,12 +165,15 @@ void MainWindow::BuildControls() {
   articles_->setGeometry(0, 0, 714, 388);
 
   tray_ = new TrayIcon(seams_.trayAvailable, this);
+  notifier_ = new DesktopNotifier(
+      seams_.notificationBus,
+      [this](const QString& caption, const QString& body) { tray_->ShowMessage(caption, body); }, this);
   menu_ = new SettingsMenu(this);
   alert_ = new Alert(
-      switches_, *tray_, *this, [this] { articles_->ListArticles(kAllArticles); },
+      switches_, *tray_, *notifier_, *this, [this] { articles_->ListArticles(kAllArticles); },
       seams_.chime ? seams_.chime : SystemChime(this), this);
   monitor_ = std::make_unique<MonitorController>(storage_, *tree_, *run_, *frequency_, *status_, *alert_,
-                                                 seams_.timing, this);
+                                                 health_, seams_.timing, this);
 }
 
 void MainWindow::StackControls() {
@@ -167,24 +194,35 @@ void MainWindow::Connect() {
   connect(collectAll_, &QToolButton::clicked, monitor_.get(), &MonitorController::CollectClicked);
   connect(allArticles_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kAllArticles); });
   connect(favourites_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kFavourites); });
-  connect(settingsButton_, &QToolButton::clicked, this,
-          [this] { menu_->PopUp(switches_.SoundOn(), switches_.IconOn()); });
+  connect(settingsButton_, &QToolButton::clicked, this, &MainWindow::PopUpMenu);
   connect(articles_, &ArticleList::openAddressRequested, this, &MainWindow::OpenWebAddress);
 
   connect(tree_, &CategoryTree::schemeChosen, articles_, &ArticleList::ListArticles);
   connect(tree_, &CategoryTree::openAddressRequested, this, &MainWindow::OpenWebAddress);
   connect(tree_, &CategoryTree::optionsRequested, this, &MainWindow::OpenOptions);
   connect(tree_, &CategoryTree::refreshRequested, this, &MainWindow::RefreshSchemeList);
+  connect(tree_, &CategoryTree::loaded, this, [this] {
+    MarkAllSchemes(*tree_, health_);
+    homepage_->RefreshStartPage();
+  });
+  connect(monitor_.get(), &MonitorController::schemeHealthChanged, this, [this](int id) {
+    MarkSchemeHealth(*tree_, health_, id);
+    RefreshStartPageSoon();
+  });
 
   connect(tray_, &TrayIcon::leftClicked, this, &MainWindow::RestoreFromTray);
   connect(tray_, &TrayIcon::doubleClicked, this, &MainWindow::RestoreFromTray);
-  connect(tray_, &TrayIcon::menuRequested, this,
-          [this] { menu_->PopUp(switches_.SoundOn(), switches_.IconOn()); });
+  connect(tray_, &TrayIcon::menuRequested, this, &MainWindow::PopUpMenu);
+  // A click on the desktop notification brings the window back as a click on the tray icon does.
+  connect(notifier_, &DesktopNotifier::clicked, this, &MainWindow::RestoreFromTray);
+  connect(tray_, &TrayIcon::messageClicked, this, &MainWindow::RestoreFromTray);
 
   connect(menu_, &SettingsMenu::optionsRequested, this, [this] { OpenOptions(3); });
   connect(menu_, &SettingsMenu::soundToggled, this, [this] { switches_.ToggleSound(settings_); });
   connect(menu_, &SettingsMenu::iconToggled, this, [this] { switches_.ToggleIcon(settings_); });
+  connect(menu_, &SettingsMenu::desktopToggled, this, [this] { switches_.ToggleDesktop(settings_); });
   connect(menu_, &SettingsMenu::rememberSizeRequested, this, &MainWindow::RememberWindowSize);
+  connect(menu_, &SettingsMenu::helpRequested, this, [this] { ShowHelp(this, HelpStart()); });
   connect(menu_, &SettingsMenu::aboutRequested, this, &MainWindow::ShowAbout);
   connect(menu_, &SettingsMenu::quitRequested, this, &MainWindow::Quit);
 }
@@ -205,11 +243,31 @@ void MainWindow::Start() {
     run_->setEnabled(false);
     return;
   }
-  if (!OpenMainDatabase()) {
+  if (OpenMainDatabase()) {
+    // What earlier runs found of each scheme, before the tree shows it.
+    health_.Load(storage_.mainConnection);
+  } else {
     ShowMessage(this, QStringLiteral("数据库打开失败！"));
     run_->setEnabled(false);
   }
   tree_->LoadSchemeTree();
+}
+
+void MainWindow::PopUpMenu() { menu_->PopUp(switches_.SoundOn(), switches_.IconOn(), switches_.DesktopOn()); }
+
+void MainWindow::RefreshStartPageSoon() {
+  if (startPageRefreshPending_ || !homepage_->ShowsStartPage()) return;
+  // Nobody reads a page in the tray: it is made anew when the window comes back.
+  if (!isVisible() || isMinimized()) {
+    startPageStale_ = true;
+    return;
+  }
+  startPageStale_ = false;
+  startPageRefreshPending_ = true;
+  QTimer::singleShot(kStartPageRefreshMs, this, [this] {
+    startPageRefreshPending_ = false;
+    homepage_->RefreshStartPage();
+  });
 }
 
 bool MainWindow::OpenMainDatabase() {
@@ -258,12 +316,18 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && !isMinimized() && startPageStale_) RefreshStartPageSoon();
   if (event->type() != QEvent::WindowStateChange || !isMinimized()) return;
   // Into the tray, unless the desktop has none: the window could never be brought back.
   if (!tray_->Available() || !tray_->Shown()) return;
   QTimer::singleShot(0, this, [this] {
     if (isMinimized()) hide();
   });
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (startPageStale_) RefreshStartPageSoon();
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -332,7 +396,9 @@ void MainWindow::OpenOptions(int tab) {
 }
 
 void MainWindow::ShowAbout() {
-  ShowMessage(this, QStringLiteral("Quillwatch 2.0：盯住你关注的网页，有新文章出现时立即提醒你。"),
+  ShowMessage(this,
+              QStringLiteral("Quillwatch 2.0：盯住你关注的网页，有新文章出现时立即提醒你。"
+                             "使用帮助见 设置 → 使用帮助。"),
               QStringLiteral("关于 Quillwatch"), MessageIcon::Information);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "health/health_book.h"
 #include "monitor/notification_switches.h"
 #include "storage/settings_file.h"
 #include "storage/sql_runner.h"
@@ -19,6 +20,7 @@
 #include "ui/main/monitor_controller.h"
 #include "ui/main/tray_icon.h"
 #include "ui/main/web_address.h"
+#include "ui/notify/desktop_notifier.h"
 
 class QFrame;
 class QLabel;
@@ -34,6 +36,7 @@ namespace qw::ui {
 
 class ArticleList;
 class CategoryTree;
+class DesktopNotifier;
 class MiniHomepage;
 class SettingsMenu;
 class StatusBox;
@@ -43,6 +46,8 @@ struct WindowSeams {
   HomepageViewFactory homepageViews = HelperProcessHomepageViews();
   DesktopOpener openAddress = SystemDesktopOpener();
   TrayAvailability trayAvailable = SystemTrayAvailability();
+  // Where the desktop's notification service is looked for.
+  NotificationBus notificationBus = SessionNotificationBus();
   std::function<void(QWidget* parent, int tab)> openOptions;
   // The chime by default.
   ChimePlayer chime;
@@ -75,6 +80,8 @@ class MainWindow final : public QWidget {
   QLineEdit& FrequencyBox() const { return *frequency_; }
   SettingsFile& Settings() { return settings_; }
   NotificationSwitches& Switches() { return switches_; }
+  HealthBook& Health() { return health_; }
+  DesktopNotifier& Notifier() const { return *notifier_; }
   const std::filesystem::path& ProgramDirectory() const { return programDirectory_; }
   const std::filesystem::path& DatabasePath() const { return databasePath_; }
   // The tab the options window opens on next.
@@ -103,6 +110,7 @@ class MainWindow final : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -113,6 +121,9 @@ class MainWindow final : public QWidget {
   void ApplyLayout();
   // Opens the main connection; false (and the reason logged) when the file is no usable database.
   bool OpenMainDatabase();
+  // The start page, made anew a moment after the schemes' health changed, once for a burst of changes.
+  void RefreshStartPageSoon();
+  void PopUpMenu();
 
   Storage& storage_;
   const std::filesystem::path programDirectory_;
@@ -120,6 +131,10 @@ class MainWindow final : public QWidget {
   SettingsFile settings_;
   std::filesystem::path databasePath_;
   NotificationSwitches switches_;
+  HealthBook health_;
+  bool startPageRefreshPending_ = false;
+  // The schemes' health changed while the window was hidden.
+  bool startPageStale_ = false;
   int optionsTab_ = 0;
 
   StatusBox* status_ = nullptr;
@@ -128,6 +143,7 @@ class MainWindow final : public QWidget {
   ArticleList* articles_ = nullptr;
   MiniHomepage* homepage_ = nullptr;
   TrayIcon* tray_ = nullptr;
+  DesktopNotifier* notifier_ = nullptr;
   SettingsMenu* menu_ = nullptr;
   Alert* alert_ = nullptr;
   std::unique_ptr<MonitorController> monitor_;

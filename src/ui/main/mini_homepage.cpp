@@ -2,23 +2,19 @@
 
 #include <QToolButton>
 #include <QWidget>
+#include <optional>
 #include <utility>
 
 #include "ui/main/app_icons.h"
-#include "ui/main/publisher.h"
+#include "ui/main/web_address.h"
 
 namespace qw::ui {
 
-QUrl MiniHomepageAddress() {
-  return QUrl(QStringLiteral("http://%1/zt/softnews.php?w=735&h=410&s=win10&n=quillwatch&v=2.0")
-                  .arg(PublisherHost()));
-}
-
-MiniHomepage::MiniHomepage(QWidget* window, QWidget* stackedUnder, HomepageViewFactory views)
+MiniHomepage::MiniHomepage(QWidget* window, QWidget* stackedUnder, MiniHomepagePages pages)
     : QObject(window),
       window_(window),
       stackedUnder_(stackedUnder),
-      views_(std::move(views)),
+      pages_(std::move(pages)),
       switch_(new QToolButton(window)) {
   switch_->setObjectName(QStringLiteral("迷你首页"));
   switch_->setToolTip(QStringLiteral("迷你首页 开关"));
@@ -36,13 +32,19 @@ bool MiniHomepage::IsOpen() const { return switch_->isChecked(); }
 void MiniHomepage::Open() {
   switch_->setChecked(true);
   view_.reset();
-  if (views_) view_ = views_(window_);
+  // Only a web address the user set goes to the web view; anything else (none, or one that is no web
+  // address) gives the program's own page.
+  const QString address = pages_.address ? pages_.address().trimmed() : QString();
+  const std::optional<QUrl> own = address.isEmpty() ? std::nullopt : WebAddressToOpen(address, nullptr);
+  startPage_ = !own;
+  const HomepageViewFactory& views = startPage_ ? pages_.own : pages_.web;
+  if (views) view_ = views(window_);
   if (!view_) return;
   QWidget* widget = view_->Widget();
   widget->setObjectName(QStringLiteral("网页框"));
   widget->setGeometry(geometry_);
   if (stackedUnder_ != nullptr) widget->stackUnder(stackedUnder_);
-  view_->Load(MiniHomepageAddress());
+  view_->Load(own.value_or(QUrl()));
   widget->show();
 }
 
@@ -51,6 +53,10 @@ bool MiniHomepage::Close() {
   switch_->setChecked(false);
   view_.reset();
   return wasOpen;
+}
+
+void MiniHomepage::RefreshStartPage() {
+  if (ShowsStartPage()) view_->Load(QUrl());
 }
 
 void MiniHomepage::SetGeometry(const QRect& geometry) {

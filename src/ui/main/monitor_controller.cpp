@@ -38,14 +38,15 @@ struct MonitorController::Worker {
 };
 
 MonitorController::MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run,
-                                     QLineEdit& frequency, StatusLog& log, Alert& alert, MonitorTiming timing,
-                                     QWidget* window)
+                                     QLineEdit& frequency, StatusLog& log, Alert& alert, HealthBook& health,
+                                     MonitorTiming timing, QWidget* window)
     : storage_(storage),
       tree_(tree),
       run_(run),
       frequency_(frequency),
       log_(log),
       alert_(alert),
+      health_(health),
       timing_(std::move(timing)),
       window_(window) {
   if (!timing_.interval) timing_.interval = [](std::int32_t seconds) { return seconds * 1000; };
@@ -115,6 +116,12 @@ MonitorController::Worker* MonitorController::Start(int passKind, std::int32_t i
     context.fetchLimits = timing_.fetchLimits;
     context.pauseAfterStore = timing_.pauseAfterStore;
     context.timestamp = timing_.timestamp;
+    context.health = &health_;
+    context.pauses = &pauses_;
+    context.news = &alert_.News();
+    context.healthChanged = [this](int id) {
+      QMetaObject::invokeMethod(this, [this, id] { emit schemeHealthChanged(id); }, Qt::QueuedConnection);
+    };
     RunMonitorWorker(passKind, queue, intervalMs, context, raw->stop.get_token());
     raw->ended.store(true);
     QMetaObject::invokeMethod(

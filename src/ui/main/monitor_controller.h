@@ -16,12 +16,14 @@
 #include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
 #include "monitor/scheme_locks.h"
+#include "monitor/site_pauses.h"
 
 class QLineEdit;
 class QPushButton;
 class QWidget;
 
 namespace qw {
+class HealthBook;
 class StatusLog;
 struct Storage;
 }  // namespace qw
@@ -50,7 +52,7 @@ class MonitorController final : public QObject {
 
  public:
   MonitorController(Storage& storage, CategoryTree& tree, QPushButton& run, QLineEdit& frequency,
-                    StatusLog& log, Alert& alert, MonitorTiming timing, QWidget* window);
+                    StatusLog& log, Alert& alert, HealthBook& health, MonitorTiming timing, QWidget* window);
   // Stops every worker and waits for them, a second at most.
   ~MonitorController() override;
 
@@ -65,6 +67,10 @@ class MonitorController final : public QObject {
   // Asks every worker to end; none writes a line or runs a statement after this returns.
   void StopAll();
 
+ signals:
+  // A worker has recorded a check of the scheme (or skipped it for its site's pause).
+  void schemeHealthChanged(int id);
+
  private:
   struct Worker;
 
@@ -78,10 +84,13 @@ class MonitorController final : public QObject {
   QLineEdit& frequency_;
   StatusLog& log_;
   Alert& alert_;
+  HealthBook& health_;
   MonitorTiming timing_;
   QWidget* window_;
   SchemeLocks locks_;
   CompletedSchemes completed_;
+  // Shared by every worker, so no pass asks a site that asked for a pause.
+  SitePauses pauses_;
   std::list<std::unique_ptr<Worker>> workers_;
   Worker* monitoring_ = nullptr;
 };

@@ -2,7 +2,12 @@
 
 namespace qw::ui {
 
-QString QuickStartPage() {
+QString UnreachableHomepageNote() {
+  return QStringLiteral(
+      "迷你首页暂时无法打开（可能没有联网）。点左上角的开关可以关闭本页，查看已采集的文章。");
+}
+
+QString QuickStartPage(const QString& note) {
   return QStringLiteral(
       "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quillwatch 快速上手</title><style>"
       "body{font-family:'WenQuanYi Micro Hei','Noto Sans CJK SC',sans-serif;margin:36px 44px;color:#27303b;"
@@ -23,10 +28,9 @@ QString QuickStartPage() {
       "和“有新文章时 切换图标”。</li>"
       "<li><b>监控勾选</b>：填好频率（秒），按 <b>监控勾选</b>。</li>"
       "</ol>"
-      "<p "
-      "class=\"note\">迷你首页暂时无法打开（可能没有联网）。点左上角的开关可以关闭本页，查看已采集的文章。</"
-      "p>"
-      "</body></html>");
+      "<p class=\"note\">%1</p>"
+      "</body></html>")
+      .arg(note.toHtmlEscaped());
 }
 
 }  // namespace qw::ui

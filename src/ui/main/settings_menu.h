@@ -11,23 +11,27 @@ class SettingsMenu final : public QMenu {
  public:
   explicit SettingsMenu(QWidget* parent = nullptr);
 
-  // Sets the two ticks, then pops the menu up beside the mouse cursor.
-  void PopUp(bool soundOn, bool iconOn);
+  // Sets the three ticks, then pops the menu up beside the mouse cursor.
+  void PopUp(bool soundOn, bool iconOn, bool desktopOn);
 
   QAction* SoundAction() const { return sound_; }
   QAction* IconAction() const { return icon_; }
+  QAction* DesktopAction() const { return desktop_; }
 
  signals:
   void optionsRequested();
   void soundToggled();
   void iconToggled();
+  void desktopToggled();
   void rememberSizeRequested();
+  void helpRequested();
   void aboutRequested();
   void quitRequested();
 
  private:
   QAction* sound_;
   QAction* icon_;
+  QAction* desktop_;
 };
 
 }  // namespace qw::ui

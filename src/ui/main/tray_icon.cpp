@@ -50,6 +50,7 @@ void TrayIcon::SetTrayIcon(const QIcon& icon, const QString& tip) {
           break;  // The middle button and anything else are ignored.
       }
     });
+    connect(icon_.get(), &QSystemTrayIcon::messageClicked, this, &TrayIcon::messageClicked);
   }
   icon_->setIcon(icon);
   icon_->setToolTip(TrayTooltip(tip));
@@ -68,5 +69,11 @@ bool TrayIcon::Available() const { return availability_ && availability_(); }
 bool TrayIcon::Shown() const { return icon_ != nullptr && icon_->isVisible(); }
 
 QString TrayIcon::Tooltip() const { return icon_ ? icon_->toolTip() : QString(); }
+
+void TrayIcon::ShowMessage(const QString& caption, const QString& body) {
+  if (!Shown()) return;
+  lastMessage_ = caption + QLatin1Char('\n') + body;
+  icon_->showMessage(caption, body, QSystemTrayIcon::Information);
+}
 
 }  // namespace qw::ui

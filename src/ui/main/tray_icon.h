@@ -38,14 +38,21 @@ class TrayIcon final : public QObject {
   bool Shown() const;
   QString Tooltip() const;
 
+  // A balloon beside the icon, while the icon is shown.
+  void ShowMessage(const QString& caption, const QString& body);
+  // The caption and body of the last balloon, joined by a line break.
+  QString LastMessage() const { return lastMessage_; }
+
  signals:
   void leftClicked();    // event 1: left button released
   void doubleClicked();  // event 2
   void menuRequested();  // event 3: right button released, or the menu key
+  void messageClicked();
 
  private:
   TrayAvailability availability_;
   std::unique_ptr<QSystemTrayIcon> icon_;
+  QString lastMessage_;
 };
 
 }  // namespace qw::ui

@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -11,6 +12,7 @@
 #include "storage/sql_runner.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
+#include "ui/main/web_address.h"
 
 namespace qw::ui {
 
@@ -46,13 +48,39 @@ AdvancedTab::AdvancedTab(SettingsFile& settings, SqlRunner& sql, QWidget* parent
   sqlColumn->addWidget(sqlBox_, 1);
   sqlColumn->addLayout(sqlButtons);
 
-  auto* row = new QHBoxLayout(this);
-  row->setContentsMargins(6, 6, 6, 6);
+  // Empty by default: the mini homepage is then the program's own page and asks no host anything.
+  auto* homepageGroup = new QGroupBox(QStringLiteral("迷你首页"), this);
+  homepage_ = new QLineEdit(FromGbk(settings_.ReadSetting(HomepageKey())), homepageGroup);
+  homepage_->setObjectName(QStringLiteral("主页框"));
+  homepage_->setPlaceholderText(QStringLiteral("留空则显示本机生成的首页（不联网）"));
+  auto* saveHomepage = new QPushButton(QStringLiteral("保存主页"), homepageGroup);
+  saveHomepage->setObjectName(QStringLiteral("保存主页"));
+  auto* homepageRow = new QHBoxLayout(homepageGroup);
+  homepageRow->addWidget(new QLabel(QStringLiteral("主页地址")));
+  homepageRow->addWidget(homepage_, 1);
+  homepageRow->addWidget(saveHomepage);
+
+  auto* row = new QHBoxLayout;
   row->addWidget(categoryGroup, 2);
   row->addWidget(sqlGroup, 3);
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(6, 6, 6, 6);
+  column->addLayout(row, 1);
+  column->addWidget(homepageGroup);
 
   connect(saveCategories, &QPushButton::clicked, this, &AdvancedTab::SaveCategories);
   connect(runSql, &QPushButton::clicked, this, &AdvancedTab::RunMaintenanceSql);
+  connect(saveHomepage, &QPushButton::clicked, this, &AdvancedTab::SaveHomepage);
+}
+
+void AdvancedTab::SaveHomepage() {
+  const QString address = homepage_->text().trimmed();
+  QString reason;
+  if (!address.isEmpty() && !WebAddressToOpen(address, &reason)) {
+    ShowMessage(window(), QStringLiteral("主页地址无效，只能填写 http 或 https 网址，或留空：") + address);
+    return;
+  }
+  ShowSettingSaved(window(), settings_.WriteSetting(HomepageKey(), ToGbk(address)));
 }
 
 void AdvancedTab::SetCategories(const std::vector<std::string>& names) {

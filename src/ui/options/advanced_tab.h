@@ -1,13 +1,14 @@
 #pragma once
 // 高级设置: the category editor, whose lines become the category list in the settings file, the SQL box,
-// whose text runs against the database through the program's one statement runner, and the button that
-// backs the database up (its work is BackupCommand's).
+// whose text runs against the database through the program's one statement runner, the button that backs the
+// database up (its work is BackupCommand's), and the mini homepage's own address.
 
 #include <QWidget>
 #include <string>
 #include <vector>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -34,11 +35,14 @@ class AdvancedTab final : public QWidget {
   void SaveCategories();
   // 执行SQL命令.
   void RunMaintenanceSql();
+  // 保存主页: a web address, or nothing for the program's own start page.
+  void SaveHomepage();
 
   QPlainTextEdit& CategoryEditor() const { return *categories_; }
   QPlainTextEdit& SqlBox() const { return *sqlBox_; }
   QPushButton& BackupButton() const { return *backup_; }
   QLabel& BackupStatus() const { return *backupStatus_; }
+  QLineEdit& HomepageBox() const { return *homepage_; }
 
  private:
   SettingsFile& settings_;
@@ -47,6 +51,7 @@ class AdvancedTab final : public QWidget {
   QPlainTextEdit* sqlBox_;
   QPushButton* backup_;
   QLabel* backupStatus_;
+  QLineEdit* homepage_;
 };
 
 }  // namespace qw::ui

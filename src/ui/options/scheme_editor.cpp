@@ -23,9 +23,9 @@
 #include "storage/settings_file.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
+#include "ui/help/help_window.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
-#include "ui/main/publisher.h"
 #include "ui/options/hint_line.h"
 #include "ui/options/rule_tester.h"
 #include "ui/options/scheme_proposer.h"
@@ -80,7 +80,16 @@ QString DefaultSchemeAgent() {
 SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
                            std::function<void(const QString&)> openAddress, FetchLimits fetchLimits, QWidget* parent)
     : QWidget(parent), options_(options), settings_(settings) {
-  hint_ = new HintLine(std::move(openAddress), this);
+  // The hint's help link opens the program's own help; any other link goes through the window's check.
+  hint_ = new HintLine(
+      [this, open = std::move(openAddress)](const QString& link) {
+        if (const QString section = HelpSectionOf(link); !section.isEmpty()) {
+          ShowHelp(window(), section);
+        } else if (open) {
+          open(link);
+        }
+      },
+      this);
   BuildControls();
   tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, before_, after_, cookie_, ua_, output_,
                                               results_, [this] { Unlock(); }},
@@ -277,7 +286,7 @@ void SchemeEditor::ShowHintOf(QObject* control) {
     hint_->ShowHint(QStringLiteral("采集区域从此处结束，如不明白，可保持默认"));
   } else if (control == expression_ || control == expression_->lineEdit()) {
     hint_->ShowHint(QStringLiteral("重要！匹配文章的正则表达式，"), QStringLiteral("获取帮助"),
-                    ExpressionHelpAddress());
+                    HelpLink(HelpExpressions()));
   } else if (control == titleIndex_) {
     hint_->ShowHint(QStringLiteral("正则匹配得到的 标题的索引编号。下同"));
   } else if (control == urlTemplate_) {

@@ -1,0 +1,46 @@
+// The news an alert tells: every stored article, in the order stored, the first five by name.
+#include "notify/pending_news.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "text/encoding.h"
+
+namespace qw {
+namespace {
+
+std::vector<std::string> Utf8(const std::vector<std::string>& lines) {
+  std::vector<std::string> converted;
+  for (const std::string& line : lines) converted.push_back(GbkToUtf8(line));
+  return converted;
+}
+
+TEST(PendingNewsTest, TellsTheFirstFiveInOrderAndCountsTheRest) {
+  struct Case {
+    int articles;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {1, {"论坛：帖子1"}},
+      {5, {"论坛：帖子1", "论坛：帖子2", "论坛：帖子3", "论坛：帖子4", "论坛：帖子5"}},
+      {7, {"论坛：帖子1", "论坛：帖子2", "论坛：帖子3", "论坛：帖子4", "论坛：帖子5", "……还有 2 篇"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.articles);
+    PendingNews news;
+    for (int i = 1; i <= c.articles; ++i) {
+      news.Add({3, Utf8ToGbk("论坛"), Utf8ToGbk("帖子") + std::to_string(i),
+                "http://bbs.example/" + std::to_string(i)});
+    }
+    const NewsNotice notice = news.Take();
+    EXPECT_EQ(notice.count, c.articles);
+    EXPECT_EQ(GbkToUtf8(NoticeCaption(notice)), "发现 " + std::to_string(c.articles) + " 篇新文章");
+    EXPECT_EQ(Utf8(NoticeLines(notice)), c.lines);
+    EXPECT_EQ(news.Take().count, 0);  // taken once
+  }
+}
+
+}  // namespace
+}  // namespace qw

@@ -109,9 +109,12 @@ class Pass {
       if (Stopped()) return;
       // Until the marker moves past it, this article would be offered again.
       context_.completed.MarkIncomplete(id_);
-      if (Store(s, *hit, lastUrl)) {
-        context_.newArticleFlag.store(true);
-        outcome_.stored.push_back({GroupText(*hit, s.titleGroup), lastUrl});
+      const std::string title = GroupText(*hit, s.titleGroup);
+      const ArticleVerdict verdict = context_.judgeArticle ? context_.judgeArticle(id_, title) : ArticleVerdict{};
+      if (Store(s, *hit, lastUrl, verdict.markStatement)) {
+        // An article the keywords keep quiet about is stored all the same, but calls for no alert.
+        if (verdict.alerts) context_.newArticleFlag.store(true);
+        outcome_.stored.push_back({title, lastUrl});
       } else {
         allStored = false;
       }
@@ -164,11 +167,14 @@ class Pass {
     return false;
   }
 
-  bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url) {
-    const std::string statement =
+  bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url, const std::string& mark) {
+    std::string statement =
         "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" + SqlQuoted(s.name) +
         "'," + idText_ + ",'" + SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
         SqlQuoted(GroupText(hit, s.otherGroup)) + "','" + SqlQuoted(Timestamp()) + "',0)";
+    // The mark follows in the same run, so no other statement on the connection comes between the insert
+    // and the id the mark takes from it.
+    if (!mark.empty()) statement += ";" + mark;
     return context_.sql.Run(statement).ok;
   }
 

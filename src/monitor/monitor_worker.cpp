@@ -4,12 +4,14 @@
 
 #include "extract/collect_scheme.h"
 #include "health/health_book.h"
+#include "keywords/round_keywords.h"
 #include "log/status_log.h"
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/site_pauses.h"
 #include "notify/pending_news.h"
 #include "storage/database_busy.h"
+#include "storage/keyword_marks.h"
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
@@ -28,7 +30,8 @@ std::vector<int> BuildQueue(const std::vector<TreeItem>& tree, int passKind) {
 
 namespace {
 
-// How often a worker waiting for the main connection to write the health tests the busy flag again.
+// How often a worker waiting for the main connection to write the health or make the marks' table tests
+// the busy flag again.
 constexpr std::int32_t kBusyPollMs = 100;
 
 std::string Now(const MonitorContext& context) {
@@ -77,10 +80,48 @@ void SaveHealth(MonitorContext& context, std::stop_token stop) {
   }
 }
 
+bool AnyKeywords(const std::vector<int>& queue, const RoundKeywords& keywords, const SchemeCache& cache) {
+  if (keywords.EveryoneHasKeywords()) return true;
+  for (const int id : queue) {
+    const KeywordLists lists = KeywordListsOf(cache.Options(id));
+    if (!lists.watch.empty() || !lists.mute.empty()) return true;
+  }
+  return false;
+}
+
+// Whether the marks of this round's articles can be recorded: the table is there or has just been made. A
+// database that refuses it (read-only, say) keeps no marks, while the alert still follows the keywords.
+bool ReadyToMark(MonitorContext& context, const std::stop_token& stop) {
+  BusyGuard guard(context.busy, kBusyPollMs, stop);
+  return guard.held() && EnsureKeywordMarks(context.main);
+}
+
+// Sets the pass up to judge each new article by the keywords of this round; a round without any keyword
+// judges nothing and stores as it always has.
+void JudgeByKeywords(const std::vector<int>& queue, RoundKeywords& keywords, MonitorContext& context,
+                     CollectContext& collect, const std::stop_token& stop) {
+  collect.judgeArticle = nullptr;
+  if (!AnyKeywords(queue, keywords, context.cache)) return;
+  const bool record = ReadyToMark(context, stop);
+  collect.judgeArticle = [&keywords, record](int id, const std::string& title) {
+    KeywordVerdict verdict = keywords.Judge(id, title);
+    ArticleVerdict article{verdict.alerts, std::move(verdict.keyword), {}};
+    if (record) article.markStatement = KeywordMarkStatement(verdict.mark, article.keyword);
+    return article;
+  };
+}
+
 // One pass over the queue, its pages fetched ahead; each scheme is judged in queue order as the serial form
 // would. False when stopped.
 bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
                   std::stop_token stop) {
+  RoundKeywords keywords(context.cache, context.everyoneKeywords ? context.everyoneKeywords() : KeywordLists{});
+  JudgeByKeywords(queue, keywords, context, collect, stop);
+  // The judge lives as long as this round.
+  struct ForgetJudge {
+    CollectContext& collect;
+    ~ForgetJudge() { collect.judgeArticle = nullptr; }
+  } forget{collect};
   FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, context.pauses);
   for (std::size_t index = 0; index < queue.size(); ++index) {
     const int id = queue[index];

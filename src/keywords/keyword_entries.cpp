@@ -62,7 +62,9 @@ std::string Unescape(std::string_view text) {
 std::vector<KeywordEntry> ParseKeywordLines(std::string_view text) {
   std::vector<KeywordEntry> entries;
   std::size_t start = 0;
+  int number = 0;
   while (start <= text.size()) {
+    ++number;
     std::size_t end = text.find('\n', start);
     if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(start, end - start);
@@ -73,6 +75,7 @@ std::vector<KeywordEntry> ParseKeywordLines(std::string_view text) {
       parsed.expression = entry.size() >= 2 && entry.front() == '/' && entry.back() == '/';
       parsed.pattern = parsed.expression ? entry.substr(1, entry.size() - 2) : entry;
       parsed.text = std::move(entry);
+      parsed.line = number;
       entries.push_back(std::move(parsed));
     }
     start = end + 1;
@@ -92,13 +95,11 @@ std::string JoinKeywordLines(const std::vector<KeywordEntry>& entries) {
 std::string NormalizeKeywordText(std::string_view text) { return JoinKeywordLines(ParseKeywordLines(text)); }
 
 std::optional<KeywordProblem> CheckKeywordLines(std::string_view text) {
-  int number = 0;
   for (const KeywordEntry& entry : ParseKeywordLines(text)) {
-    ++number;
     if (!entry.expression) continue;
-    if (entry.pattern.empty()) return KeywordProblem{number, entry.text, QW_GBK("两个斜杠之间没有正则表达式")};
+    if (entry.pattern.empty()) return KeywordProblem{entry.line, entry.text, QW_GBK("两个斜杠之间没有正则表达式")};
     if (std::optional<std::string> error = PatternError(entry.pattern)) {
-      return KeywordProblem{number, entry.text, std::move(*error)};
+      return KeywordProblem{entry.line, entry.text, std::move(*error)};
     }
   }
   return std::nullopt;

@@ -17,6 +17,8 @@ struct KeywordEntry {
   bool expression = false;
   // What is matched: the text itself, or the expression between the slashes.
   std::string pattern;
+  // Its line in the list's text, from 1; empty lines count.
+  int line = 0;
 };
 
 // The entries of a list's text, lines split at LF (a CR before it is dropped), in order; empty lines and lines
@@ -28,9 +30,9 @@ std::string JoinKeywordLines(const std::vector<KeywordEntry>& entries);
 // The same for a list's text.
 std::string NormalizeKeywordText(std::string_view text);
 
-// Why an entry is refused: its line (from 1, counting only the entries), its text and the reason, GBK.
+// Why an entry is refused: its line (from 1), its text and the reason, GBK.
 struct KeywordProblem {
-  int entry = 0;
+  int line = 0;
   std::string text;
   std::string reason;
 };

@@ -135,7 +135,7 @@ TEST(KeywordEntriesTest, ABadExpressionIsToldWithTheEnginesOwnMessage) {
   EXPECT_FALSE(CheckKeywordLines(G("显卡\r\n/rtx ?50[89]0/\r\n\r\n/a/")));
   const std::optional<KeywordProblem> problem = CheckKeywordLines(G("\r\n显卡\r\n/(rtx/\r\n/[/"));
   ASSERT_TRUE(problem);
-  EXPECT_EQ(problem->entry, 2);  // empty lines are not entries
+  EXPECT_EQ(problem->line, 3);  // empty lines count as lines
   EXPECT_EQ(problem->text, "/(rtx/");
   EXPECT_EQ(problem->reason, PatternError("(rtx").value());
   EXPECT_NE(problem->reason.find("parenthesis"), std::string::npos) << problem->reason;

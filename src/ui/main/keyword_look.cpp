@@ -27,6 +27,14 @@ void ShowKeywordMark(QTreeWidgetItem& row, int columns, KeywordMark mark, const 
   }
 }
 
+void ClearKeywordMark(QTreeWidgetItem& row, int columns) {
+  for (int c = 0; c < columns; ++c) {
+    for (const int role : {Qt::ToolTipRole, Qt::FontRole, Qt::BackgroundRole, Qt::ForegroundRole}) {
+      row.setData(c, role, QVariant());
+    }
+  }
+}
+
 QString WatchedButtonStyle() {
   return QStringLiteral(
       "QToolButton { background: %1; border: 1px solid transparent; border-radius: 3px; padding: 0px 1px; }"

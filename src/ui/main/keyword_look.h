@@ -19,6 +19,8 @@ QColor MutedForeground();
 // Marks every column of the row, with the keyword that decided as its tooltip; KeywordMark::kNone leaves
 // the row as it is.
 void ShowKeywordMark(QTreeWidgetItem& row, int columns, KeywordMark mark, const QString& keyword);
+// The row as it was before any mark.
+void ClearKeywordMark(QTreeWidgetItem& row, int columns);
 
 // The 关注 button: its caption on the marker colour.
 QString WatchedButtonStyle();

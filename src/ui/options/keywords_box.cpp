@@ -10,13 +10,24 @@
 namespace qw::ui {
 namespace {
 
-QPlainTextEdit* ListBox(const QString& name, const QString& placeholder, QWidget* parent) {
+QPlainTextEdit* ListBox(const QString& name, const QString& placeholder, bool compact, QWidget* parent) {
   auto* box = new QPlainTextEdit(parent);
   box->setObjectName(name);
   box->setPlaceholderText(placeholder);
   box->setLineWrapMode(QPlainTextEdit::NoWrap);
   box->setTabChangesFocus(true);
+  // Two lines at least, so that the form keeps the window's size; a compact box four at most, so that what
+  // lies beside it keeps its room. Longer lists scroll.
+  const int frame = 2 * box->frameWidth() + 8;
+  box->setMinimumHeight(box->fontMetrics().lineSpacing() * 2 + frame);
+  if (compact) box->setMaximumHeight(box->fontMetrics().lineSpacing() * 4 + frame);
   return box;
+}
+
+QLabel* Caption(const QString& text) {
+  auto* label = new QLabel(text);
+  label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  return label;
 }
 
 QString UsageNote() { return QStringLiteral("每行一个，不分大小写；写成 /…/ 的是正则表达式"); }
@@ -40,19 +51,21 @@ std::optional<QString> ProblemOf(const QString& list, const QPlainTextEdit& box)
 
 }  // namespace
 
-KeywordsBox::KeywordsBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {
-  watch_ = ListBox(QStringLiteral("关注词框"), QStringLiteral("有关注词时，只有命中的新文章才提醒"), this);
-  mute_ = ListBox(QStringLiteral("屏蔽词框"), QStringLiteral("命中的新文章不提醒，列表中变灰"), this);
+KeywordsBox::KeywordsBox(const QString& title, bool compact, QWidget* parent) : QGroupBox(title, parent) {
+  watch_ = ListBox(QStringLiteral("关注词框"), QStringLiteral("有关注词时，只有命中的新文章才提醒"), compact, this);
+  mute_ = ListBox(QStringLiteral("屏蔽词框"), QStringLiteral("命中的新文章不提醒，列表中变灰"), compact, this);
   note_ = new QLabel(UsageNote(), this);
   note_->setObjectName(QStringLiteral("关键词说明"));
   note_->setWordWrap(true);
-  auto* grid = new QGridLayout(this);
-  grid->setVerticalSpacing(2);
-  grid->addWidget(new QLabel(QStringLiteral("关注词")), 0, 0);
-  grid->addWidget(new QLabel(QStringLiteral("屏蔽词")), 0, 1);
-  grid->addWidget(watch_, 1, 0);
-  grid->addWidget(mute_, 1, 1);
-  grid->addWidget(note_, 2, 0, 1, 2);
+  grid_ = new QGridLayout(this);
+  grid_->setVerticalSpacing(2);
+  grid_->addWidget(Caption(QStringLiteral("关注词")), 0, 0);
+  grid_->addWidget(watch_, 0, 1);
+  grid_->addWidget(Caption(QStringLiteral("屏蔽词")), 0, 2);
+  grid_->addWidget(mute_, 0, 3);
+  grid_->addWidget(note_, 1, 0, 1, 4);
+  grid_->setColumnStretch(1, 1);
+  grid_->setColumnStretch(3, 1);
   connect(watch_, &QPlainTextEdit::textChanged, this, &KeywordsBox::changed);
   connect(mute_, &QPlainTextEdit::textChanged, this, &KeywordsBox::changed);
 }
@@ -70,6 +83,8 @@ std::optional<QString> KeywordsBox::Problem() const {
   if (std::optional<QString> problem = ProblemOf(QStringLiteral("关注词"), *watch_)) return problem;
   return ProblemOf(QStringLiteral("屏蔽词"), *mute_);
 }
+
+void KeywordsBox::AddButton(QWidget* button) { grid_->addWidget(button, 2, 0, 1, 4, Qt::AlignRight); }
 
 void KeywordsBox::SetNote(const QString& text) { note_->setText(text.isEmpty() ? UsageNote() : text); }
 

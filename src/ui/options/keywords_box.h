@@ -8,6 +8,7 @@
 
 #include "keywords/title_judge.h"
 
+class QGridLayout;
 class QLabel;
 class QPlainTextEdit;
 
@@ -17,7 +18,8 @@ class KeywordsBox final : public QGroupBox {
   Q_OBJECT
 
  public:
-  explicit KeywordsBox(const QString& title, QWidget* parent = nullptr);
+  // A compact box shows four lines at most and leaves the rest of its column to what lies beside it.
+  KeywordsBox(const QString& title, bool compact, QWidget* parent = nullptr);
 
   void SetLists(const KeywordLists& lists);
   // The lists as typed, GBK, one entry per line; empty lines left out.
@@ -28,6 +30,9 @@ class KeywordsBox final : public QGroupBox {
   // A line under the boxes, for what the lists make of a test's hits; empty for how to write them.
   void SetNote(const QString& text);
   QString Note() const;
+
+  // A button at the foot of the group, on the right.
+  void AddButton(QWidget* button);
 
   QPlainTextEdit& WatchBox() const { return *watch_; }
   QPlainTextEdit& MuteBox() const { return *mute_; }
@@ -40,6 +45,7 @@ class KeywordsBox final : public QGroupBox {
   QPlainTextEdit* watch_;
   QPlainTextEdit* mute_;
   QLabel* note_;
+  QGridLayout* grid_;
 };
 
 }  // namespace qw::ui

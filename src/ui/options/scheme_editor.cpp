@@ -220,17 +220,19 @@ void SchemeEditor::BuildControls() {
   output_ = new QPlainTextEdit(WorkflowNote(), this);
   output_->setObjectName(QStringLiteral("测试编辑框"));
 
-  keywords_ = new KeywordsBox(QStringLiteral("关键词"), this);
+  keywords_ = new KeywordsBox(QStringLiteral("关键词"), true, this);
   keywords_->setObjectName(QStringLiteral("关键词"));
 
   auto* left = new QVBoxLayout;
   left->addWidget(capture);
   left->addWidget(dataItems_);
-  left->addWidget(keywords_, 1);
+  left->addStretch();
   auto* right = new QVBoxLayout;
   right->addWidget(actions);
   right->addWidget(hint_);
-  right->addWidget(results_, 1);
+  right->addWidget(results_, 2);
+  // Under the test's hits, whose marks show what the lists would do.
+  right->addWidget(keywords_);
   right->addWidget(output_, 1);
   auto* columns = new QHBoxLayout(this);
   columns->setContentsMargins(6, 6, 6, 6);
@@ -377,7 +379,7 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
 
 SchemeFields SchemeEditor::Fields() const {
   SchemeFields f;
-  f.code = gbk_->isChecked() ? "1" : "0";
+  f.code.assign(1, gbk_->isChecked() ? '1' : '0');
   f.url = ToGbk(url_->text());
   f.before = ToGbk(before_->text());
   f.after = ToGbk(after_->text());

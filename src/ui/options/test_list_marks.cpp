@@ -67,7 +67,7 @@ void TestListMarks::Remark() {
   } else if (!judged) {
     keywords_.SetNote(QStringLiteral("填好标题索引，测试结果就会标出关键词的效果"));
   } else {
-    QString note = QStringLiteral("测试结果 %1 条：关注 %2 条（加粗），屏蔽 %3 条（灰色）").arg(rows).arg(watched).arg(muted);
+    QString note = QStringLiteral("测试结果 %1 条：关注 %2 条，屏蔽 %3 条").arg(rows).arg(watched).arg(muted);
     if (quiet > 0) note += QStringLiteral("，另有 %1 条不提醒").arg(quiet);
     keywords_.SetNote(note);
   }

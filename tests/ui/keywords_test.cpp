@@ -59,10 +59,24 @@ std::string BoardPage() {
   return page + "</ul></body></html>";
 }
 
-// The options window over a program directory with the categories 新闻 and 论坛, and the board above.
+// A longer board, in which 自动识别 finds the repeated article links.
+std::string LongBoardPage() {
+  std::string page = "<html><head><title>board</title></head><body><ul class=\"threads\">\r\n";
+  for (int i = 8; i >= 1; --i) {
+    const std::string title = i % 3 == 0 ? "显卡讨论" : i % 4 == 0 ? "广告帖" : "闲聊";
+    page += "<li><a href=\"thread-" + std::to_string(500 + i) + "-1-1.html\">" + G(title.c_str()) + std::to_string(i) +
+            "</a></li>\r\n";
+  }
+  return page + "</ul></body></html>";
+}
+
+// The options window over a program directory with the categories 新闻 and 论坛, and the boards above.
 class OptionsFixture {
  public:
-  OptionsFixture() : server_([](const ReceivedRequest&) { return MakeResponse(200, BoardPage()); }) {
+  OptionsFixture()
+      : server_([](const ReceivedRequest& request) {
+          return MakeResponse(200, request.raw.find("GET /long.html") == 0 ? LongBoardPage() : BoardPage());
+        }) {
     dir.WriteSettings({"类别=<新闻><论坛>"});
     dir.CreateDatabase();
   }
@@ -90,6 +104,8 @@ class OptionsFixture {
     Find<QLineEdit>("采集后").setText(QStringLiteral("</ul>"));
     Find<QComboBox>("正则框").setEditText(QStringLiteral(R"re(<a href="(.*?)">(.*?)</a>)re"));
   }
+
+  std::string Url(const char* path) const { return server_.Url(path); }
 
   ProgramDir dir;
   std::unique_ptr<Harness> harness;
@@ -206,6 +222,24 @@ class KeywordsTest : public QObject {
     f.window->List().CopyAction()->trigger();
     f.Editor().SaveScheme();
     QCOMPARE(OptionsOnDisk(f.dir).at(2), (SchemeOptions{{"render", "1"}, {"watch", G("/^显卡降/")}}));
+  }
+
+  void identifyingThePageMarksItsHitsToo() {
+    OptionsFixture f;
+    f.Open(ui::OptionsWindow::kEditorTab);
+    ui::KeywordsBox& keywords = f.Editor().Keywords();
+    keywords.WatchBox().setPlainText(QStringLiteral("显卡"));
+    keywords.MuteBox().setPlainText(QStringLiteral("广告"));
+    f.Find<QLineEdit>("编辑框_网址").setText(QString::fromStdString(f.Url("/long.html")));
+    f.Find<QPushButton>("按钮_自动识别").click();
+    auto& results = f.Find<QTreeWidget>("测试列表框");
+    QCOMPARE(results.topLevelItemCount(), 8);
+    // The proposal names the title's group, so the marks come with its hits: 显卡讨论6 and 3 watched,
+    // 广告帖8 and 4 muted.
+    QList<Look> expected;
+    for (int i = 8; i >= 1; --i) expected << (i % 3 == 0 ? Look::kWatched : i % 4 == 0 ? Look::kMuted : Look::kPlain);
+    QCOMPARE(Looks(results), expected);
+    QCOMPARE(keywords.Note(), QStringLiteral("测试结果 8 条：关注 2 条，屏蔽 2 条，另有 4 条不提醒"));
   }
 
   void aBadExpressionIsRefusedWithTheEnginesWordsAndNothingIsSaved() {

@@ -172,10 +172,11 @@ class Pass {
         "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" + SqlQuoted(s.name) +
         "'," + idText_ + ",'" + SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
         SqlQuoted(GroupText(hit, s.otherGroup)) + "','" + SqlQuoted(Timestamp()) + "',0)";
+    if (mark.empty()) return context_.sql.Run(statement).ok;
     // The mark follows in the same run, so no other statement on the connection comes between the insert
-    // and the id the mark takes from it.
-    if (!mark.empty()) statement += ";" + mark;
-    return context_.sql.Run(statement).ok;
+    // and the id the mark takes from it; and the two are stored together or not at all. Where the mark
+    // cannot be stored, the article is stored without it: a mark is never worth an article.
+    return context_.sql.RunTogether(statement + ";" + mark).ok || context_.sql.Run(statement).ok;
   }
 
   // Spreads the writes out; a stop request ends the pause early.

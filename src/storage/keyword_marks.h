@@ -21,8 +21,7 @@ struct ArticleMark {
   std::string keyword;
 };
 
-// Makes the table (and the index the watched view reads) when it is missing; false when the database
-// refuses.
+// Makes the table when it is missing; false when the database refuses.
 bool EnsureKeywordMarks(Connection& connection);
 bool HasKeywordMarks(Connection& connection);
 

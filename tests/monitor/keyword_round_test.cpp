@@ -96,7 +96,7 @@ TEST_F(KeywordRoundTest, WithWatchWordsOnlyMatchingArticlesAlertAndEachMarkIsRec
   EXPECT_EQ(marks.rows[0], (std::vector<std::string>{G("rtx 5090 到货"), "1", "/^rtx/"}));
   EXPECT_EQ(marks.rows[1], (std::vector<std::string>{G("出售二手显卡"), "1", G("显卡")}));
   // The mark runs in the insert's own statement text, as its status line shows.
-  EXPECT_NE(memory_.Text().find("insert or replace into keyword_marks(id,mark,keyword) values(last_insert_rowid(),1,'" +
+  EXPECT_NE(memory_.Text().find("insert or replace into keyword_marks(mark,id,keyword) values(1,last_insert_rowid(),'" +
                                 G("显卡") + "')" + G("SQL成功！")),
             std::string::npos);
 
@@ -125,14 +125,26 @@ TEST_F(KeywordRoundTest, RoundsWithoutKeywordsLeaveTheDatabaseWithoutTheirTable)
   EXPECT_EQ(memory_.Text().find("keyword_marks"), std::string::npos);
 }
 
-TEST_F(KeywordRoundTest, ADatabaseThatCannotTakeTheTableStillStoresAndAlertsByKeywords) {
+TEST_F(KeywordRoundTest, ADatabaseThatCannotTakeTheMarksStillStoresEveryArticleAndAlertsByKeywords) {
   // A view of the table's name stands where the table would be made.
-  ASSERT_TRUE(Execute(db_, "create view keyword_marks as select 1 as id"));
+  ASSERT_TRUE(Execute(db_, "create view keyword_marks as select 1 as mark, 1 as id, '' as keyword"));
   boards_.SetArticles(1, {{2, G("显卡降价")}, {1, G("内存降价")}});
   Pass({3});
   EXPECT_EQ(Cell("select count(*) from info"), "2");
   EXPECT_TRUE(flag_);
   EXPECT_EQ(memory_.Text().find(G("SQL出错")), std::string::npos) << GbkToUtf8(memory_.Text());
+
+  // A table that refuses a mark: the article is stored without it.
+  ASSERT_TRUE(Execute(db_, "drop view keyword_marks"));
+  ASSERT_TRUE(EnsureKeywordMarks(db_));
+  ASSERT_TRUE(Execute(db_, "create trigger refuse before insert on keyword_marks "
+                           "begin select raise(abort, 'refused'); end"));
+  flag_ = false;
+  boards_.SetArticles(1, {{3, G("显卡到货")}, {2, G("显卡降价")}, {1, G("内存降价")}});
+  Pass({3});
+  EXPECT_EQ(Cell("select count(*) from info where title='" + G("显卡到货") + "'"), "1");
+  EXPECT_EQ(Cell("select count(*) from keyword_marks"), "0");
+  EXPECT_TRUE(flag_);
 }
 
 }  // namespace

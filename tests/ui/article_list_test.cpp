@@ -122,12 +122,13 @@ class ArticleListTest : public QObject {
     QCOMPARE(list.topLevelItemCount(), 0);
 
     // Every third article watched, every fifth muted (15 both ways: muted wins when stored, so never both).
-    std::string marks = "create table keyword_marks(id INTEGER PRIMARY KEY, mark INTEGER NOT NULL, keyword TEXT);";
+    std::string marks = "create table keyword_marks(mark INTEGER NOT NULL, id INTEGER NOT NULL, keyword TEXT, "
+                        "PRIMARY KEY(mark, id)) WITHOUT ROWID;";
     for (int id = 1; id <= 250; ++id) {
       if (id % 5 == 0) {
-        marks += "insert into keyword_marks values(" + std::to_string(id) + ",2,'广告');";
+        marks += "insert into keyword_marks values(2," + std::to_string(id) + ",'广告');";
       } else if (id % 3 == 0) {
-        marks += "insert into keyword_marks values(" + std::to_string(id) + ",1,'/标题\\d+/');";
+        marks += "insert into keyword_marks values(1," + std::to_string(id) + ",'/标题\\d+/');";
       }
     }
     dir.Sql(marks);

@@ -4,7 +4,7 @@
 
 #include "extract/collect_scheme.h"
 #include "health/health_book.h"
-#include "keywords/round_keywords.h"
+#include "keywords/keyword_judge.h"
 #include "log/status_log.h"
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
@@ -80,7 +80,7 @@ void SaveHealth(MonitorContext& context, std::stop_token stop) {
   }
 }
 
-bool AnyKeywords(const std::vector<int>& queue, const RoundKeywords& keywords, const SchemeCache& cache) {
+bool AnyKeywords(const std::vector<int>& queue, const KeywordJudge& keywords, const SchemeCache& cache) {
   if (keywords.EveryoneHasKeywords()) return true;
   for (const int id : queue) {
     const KeywordLists lists = KeywordListsOf(cache.Options(id));
@@ -96,11 +96,12 @@ bool ReadyToMark(MonitorContext& context, const std::stop_token& stop) {
   return guard.held() && EnsureKeywordMarks(context.main);
 }
 
-// Sets the pass up to judge each new article by the keywords of this round; a round without any keyword
-// judges nothing and stores as it always has.
-void JudgeByKeywords(const std::vector<int>& queue, RoundKeywords& keywords, MonitorContext& context,
+// Sets the round up to judge each new article by the keywords as they stand now; a round without any
+// keyword judges nothing and stores as it always has.
+void JudgeByKeywords(const std::vector<int>& queue, KeywordJudge& keywords, MonitorContext& context,
                      CollectContext& collect, const std::stop_token& stop) {
   collect.judgeArticle = nullptr;
+  keywords.BeginRound(context.everyoneKeywords ? context.everyoneKeywords() : KeywordLists{});
   if (!AnyKeywords(queue, keywords, context.cache)) return;
   const bool record = ReadyToMark(context, stop);
   collect.judgeArticle = [&keywords, record](int id, const std::string& title) {
@@ -114,14 +115,8 @@ void JudgeByKeywords(const std::vector<int>& queue, RoundKeywords& keywords, Mon
 // One pass over the queue, its pages fetched ahead; each scheme is judged in queue order as the serial form
 // would. False when stopped.
 bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
-                  std::stop_token stop) {
-  RoundKeywords keywords(context.cache, context.everyoneKeywords ? context.everyoneKeywords() : KeywordLists{});
+                  KeywordJudge& keywords, std::stop_token stop) {
   JudgeByKeywords(queue, keywords, context, collect, stop);
-  // The judge lives as long as this round.
-  struct ForgetJudge {
-    CollectContext& collect;
-    ~ForgetJudge() { collect.judgeArticle = nullptr; }
-  } forget{collect};
   FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, context.pauses);
   for (std::size_t index = 0; index < queue.size(); ++index) {
     const int id = queue[index];
@@ -168,8 +163,10 @@ void RunMonitorWorker(int passKind, const std::vector<int>& queue, std::int32_t 
                          stop,
                          context.pauseAfterStore,
                          context.timestamp};
+  // Kept from round to round, so that lists that stay as they are are compiled once.
+  KeywordJudge keywords(context.cache);
   for (;;) {
-    if (!CollectQueue(queue, context, collect, stop)) return;
+    if (!CollectQueue(queue, context, collect, keywords, stop)) return;
     if (passKind != kPassMonitoring || stop.stop_requested()) return;
     context.log.AppendStatusLine(QW_GBK("\r\n本轮执行完毕！----") + Now(context));
     // A stop since the round's last line leaves it without an alert, as it leaves it without the line.

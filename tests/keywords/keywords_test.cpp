@@ -7,7 +7,7 @@
 #include "keywords/global_keywords.h"
 #include "keywords/keyword_entries.h"
 #include "keywords/keyword_set.h"
-#include "keywords/round_keywords.h"
+#include "keywords/keyword_judge.h"
 #include "keywords/title_judge.h"
 #include "storage/scheme_cache.h"
 #include "storage/settings_file.h"
@@ -112,23 +112,29 @@ TEST(KeywordJudgeTest, MuteWinsAndWatchingSilencesTheRest) {
   }
 }
 
-TEST(KeywordJudgeTest, ARoundTakesEachSchemesListsFromTheCache) {
+TEST(KeywordJudgeTest, EachRoundTakesTheListsAsTheyStand) {
   SchemeCache cache;
   cache.Store(1, SchemeRow{});
   cache.Store(2, SchemeRow{});
   cache.StoreOptions(1, {{"watch", G("显卡\r\nrtx")}, {"render", "1"}});
   cache.StoreOptions(2, {{"mute", G("显卡")}});
-  RoundKeywords round(cache, KeywordLists{"", G("广告")});
-  EXPECT_EQ(round.Judge(1, G("RTX 显卡")).mark, KeywordMark::kWatched);
-  EXPECT_EQ(round.Judge(2, G("RTX 显卡")).mark, KeywordMark::kMuted);
-  EXPECT_EQ(round.Judge(3, G("广告")).mark, KeywordMark::kMuted);
-  const KeywordVerdict quiet = round.Judge(1, G("内存"));
-  EXPECT_FALSE(quiet.alerts);
-  EXPECT_TRUE(round.Judge(3, G("内存")).alerts);
-  // A change in the cache reaches the next round, not this one.
+  KeywordJudge judge(cache);
+  judge.BeginRound(KeywordLists{"", G("广告")});
+  EXPECT_EQ(judge.Judge(1, G("RTX 显卡")).mark, KeywordMark::kWatched);
+  EXPECT_EQ(judge.Judge(2, G("RTX 显卡")).mark, KeywordMark::kMuted);
+  EXPECT_EQ(judge.Judge(3, G("广告")).mark, KeywordMark::kMuted);
+  EXPECT_FALSE(judge.Judge(1, G("内存")).alerts);
+  EXPECT_TRUE(judge.Judge(3, G("内存")).alerts);
+  // A change in the cache or in everyone's lists reaches the next round, not this one.
   cache.StoreOptions(1, {});
-  EXPECT_EQ(round.Judge(1, G("显卡")).mark, KeywordMark::kWatched);
-  EXPECT_EQ(RoundKeywords(cache, {}).Judge(1, G("显卡")).mark, KeywordMark::kNone);
+  EXPECT_EQ(judge.Judge(1, G("显卡")).mark, KeywordMark::kWatched);
+  judge.BeginRound({G("内存"), ""});
+  EXPECT_EQ(judge.Judge(1, G("显卡")).mark, KeywordMark::kNone);
+  EXPECT_EQ(judge.Judge(1, G("内存")).mark, KeywordMark::kWatched);
+  EXPECT_EQ(judge.Judge(3, G("广告")).mark, KeywordMark::kNone);
+  cache.StoreOptions(1, {{"mute", G("内存")}});
+  judge.BeginRound({G("内存"), ""});
+  EXPECT_EQ(judge.Judge(1, G("内存")).mark, KeywordMark::kMuted);
 }
 
 TEST(KeywordEntriesTest, ABadExpressionIsToldWithTheEnginesOwnMessage) {

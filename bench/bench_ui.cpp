@@ -80,10 +80,11 @@ const std::filesystem::path& ArticleDirectory(bool indexes) {
       OpenDatabase(connection, withIndexes / "mavo.sdb");
       if (!EnsureKeywordMarks(connection)) std::abort();
     }
-    ExecOrAbort(withIndexes / "mavo.sdb",
-                "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000000) "
-                "insert into keyword_marks(mark, id, keyword) select case when i % 1000 = 500 then 1 else 2 end, "
-                "i, 'keyword' from n where i % 1000 = 500 or i % 50 = 7;");
+    ExecOrAbort(
+        withIndexes / "mavo.sdb",
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000000) "
+        "insert into keyword_marks(mark, id, keyword) select case when i % 1000 = 500 then 1 else 2 end, "
+        "i, 'keyword' from n where i % 1000 = 500 or i % 50 = 7;");
     std::filesystem::copy_file(withIndexes / "mavo.sdb", withoutIndexes / "mavo.sdb");
     ExecOrAbort(withoutIndexes / "mavo.sdb", "drop index info_planid; drop index info_issoucang;");
     return true;

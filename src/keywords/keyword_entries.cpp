@@ -97,7 +97,8 @@ std::string NormalizeKeywordText(std::string_view text) { return JoinKeywordLine
 std::optional<KeywordProblem> CheckKeywordLines(std::string_view text) {
   for (const KeywordEntry& entry : ParseKeywordLines(text)) {
     if (!entry.expression) continue;
-    if (entry.pattern.empty()) return KeywordProblem{entry.line, entry.text, QW_GBK("两个斜杠之间没有正则表达式")};
+    if (entry.pattern.empty())
+      return KeywordProblem{entry.line, entry.text, QW_GBK("两个斜杠之间没有正则表达式")};
     if (std::optional<std::string> error = PatternError(entry.pattern)) {
       return KeywordProblem{entry.line, entry.text, std::move(*error)};
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Keyword lists as a person writes them: one entry per line, plain text matched as a part of the title, or an
 // expression written between two slashes ("/rtx ?50[89]0/"). Empty lines are nothing. Two lists make what a
-// scheme (or every scheme) is told: 关注词, the titles that matter, and 屏蔽词, the titles to keep quiet about.
+// scheme (or every scheme) is told: 关注词, the titles that matter, and 屏蔽词, the titles to keep quiet
+// about.
 
 #include <optional>
 #include <string>
@@ -21,8 +22,8 @@ struct KeywordEntry {
   int line = 0;
 };
 
-// The entries of a list's text, lines split at LF (a CR before it is dropped), in order; empty lines and lines
-// of spaces only are left out.
+// The entries of a list's text, lines split at LF (a CR before it is dropped), in order; empty lines and
+// lines of spaces only are left out.
 std::vector<KeywordEntry> ParseKeywordLines(std::string_view text);
 
 // The entries' texts joined by "\r\n": a list as it is stored, without the lines that are nothing.

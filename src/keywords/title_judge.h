@@ -1,7 +1,7 @@
 #pragma once
-// What a scheme's keywords and everyone's make of a title: muted when a 屏蔽词 matches (mute wins over watch),
-// watched when a 关注词 does. The alert follows: a muted title never alerts; where the scheme or everyone has
-// 关注词, only a watched title does; without any keyword every title alerts, as always.
+// What a scheme's keywords and everyone's make of a title: muted when a 屏蔽词 matches (mute wins over
+// watch), watched when a 关注词 does. The alert follows: a muted title never alerts; where the scheme or
+// everyone has 关注词, only a watched title does; without any keyword every title alerts, as always.
 
 #include <string>
 #include <string_view>
@@ -43,6 +43,7 @@ struct KeywordVerdict {
 };
 
 // The verdict of the scheme's own lists together with everyone's.
-KeywordVerdict JudgeTitle(std::string_view title, const CompiledKeywords& scheme, const CompiledKeywords& everyone);
+KeywordVerdict JudgeTitle(std::string_view title, const CompiledKeywords& scheme,
+                          const CompiledKeywords& everyone);
 
 }  // namespace qw

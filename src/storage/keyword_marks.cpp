@@ -37,8 +37,8 @@ bool EnsureKeywordMarks(Connection& connection) {
 
 std::string KeywordMarkStatement(KeywordMark mark, std::string_view keyword) {
   if (mark == KeywordMark::kNone) return {};
-  return "insert or replace into keyword_marks(mark,id,keyword) values(" + std::to_string(static_cast<int>(mark)) +
-         ",last_insert_rowid(),'" + SqlQuoted(keyword) + "')";
+  return "insert or replace into keyword_marks(mark,id,keyword) values(" +
+         std::to_string(static_cast<int>(mark)) + ",last_insert_rowid(),'" + SqlQuoted(keyword) + "')";
 }
 
 std::map<std::string, ArticleMark> ReadKeywordMarks(Connection& connection,
@@ -52,8 +52,8 @@ std::map<std::string, ArticleMark> ReadKeywordMarks(Connection& connection,
   }
   if (list.empty()) return marks;
   // Without the table the query fails and gives no rows.
-  const ResultTable table =
-      Query(connection, "select id,mark,keyword from keyword_marks where mark in (1,2) and id in (" + list + ")");
+  const ResultTable table = Query(
+      connection, "select id,mark,keyword from keyword_marks where mark in (1,2) and id in (" + list + ")");
   for (int r = 0; r < table.RowCount(); ++r) {
     const int mark = ToInteger(table.Cell(r, 1));
     if (mark != static_cast<int>(KeywordMark::kWatched) && mark != static_cast<int>(KeywordMark::kMuted)) {

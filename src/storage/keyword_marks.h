@@ -30,7 +30,8 @@ bool HasKeywordMarks(Connection& connection);
 std::string KeywordMarkStatement(KeywordMark mark, std::string_view keyword);
 
 // The marks of the articles with these ids (decimal texts, as the list holds them); none without the table.
-std::map<std::string, ArticleMark> ReadKeywordMarks(Connection& connection, const std::vector<std::string>& ids);
+std::map<std::string, ArticleMark> ReadKeywordMarks(Connection& connection,
+                                                    const std::vector<std::string>& ids);
 
 // The 100 newest watched articles, all columns of info in its order, newest first.
 std::string WatchedArticlesStatement();

@@ -6,8 +6,8 @@
 #include "extract/pipeline.h"
 #include "keywords/global_keywords.h"
 #include "keywords/keyword_entries.h"
-#include "keywords/keyword_set.h"
 #include "keywords/keyword_judge.h"
+#include "keywords/keyword_set.h"
 #include "keywords/title_judge.h"
 #include "storage/scheme_cache.h"
 #include "storage/settings_file.h"
@@ -24,7 +24,7 @@ std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
 TEST(KeywordMatchTest, TitlesAgainstLists) {
   struct Case {
     const char* title;
-    const char* list;  // one entry per line
+    const char* list;      // one entry per line
     const char* expected;  // the entry that matches, "" for none
   };
   const Case cases[] = {
@@ -64,8 +64,7 @@ TEST(KeywordMatchTest, TitlesAgainstLists) {
     const KeywordSet set(G(c.list));
     const std::string title = G(c.title);
     const std::string* match = set.FirstMatch(PreparedTitle(title));
-    EXPECT_EQ(match != nullptr ? GbkToUtf8(*match) : std::string(), c.expected)
-        << c.title << " / " << c.list;
+    EXPECT_EQ(match != nullptr ? GbkToUtf8(*match) : std::string(), c.expected) << c.title << " / " << c.list;
   }
 }
 

@@ -33,8 +33,8 @@ class KeywordRoundTest : public ::testing::Test {
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", true), OpenResult::Opened);
     ASSERT_TRUE(Execute(db_, test::StarterSchema()));
     // Scheme 3 watches board 1 with keywords of its own, scheme 5 board 2 with none.
-    ASSERT_TRUE(Execute(db_, boards_.SchemeInsert(3, 1, "A", 1, 0, true) +
-                                 boards_.SchemeInsert(5, 1, "B", 2, 0, true)));
+    ASSERT_TRUE(Execute(
+        db_, boards_.SchemeInsert(3, 1, "A", 1, 0, true) + boards_.SchemeInsert(5, 1, "B", 2, 0, true)));
     ASSERT_TRUE(SaveSchemeOptions(db_, 3, {{"watch", G("显卡\r\n/^rtx/")}, {"mute", G("广告")}}));
     RefreshSchemeCache(db_, cache_);
     context_.pauseAfterStore = [] {};
@@ -46,7 +46,9 @@ class KeywordRoundTest : public ::testing::Test {
   }
 
   // One pass over the queue, as 取全部方案文章 runs it.
-  void Pass(const std::vector<int>& queue) { RunMonitorWorker(kPassAll, queue, 0, context_, stop_.get_token()); }
+  void Pass(const std::vector<int>& queue) {
+    RunMonitorWorker(kPassAll, queue, 0, context_, stop_.get_token());
+  }
 
   std::string Cell(const std::string& query) { return Query(db_, query).Cell(0, 0); }
 
@@ -96,8 +98,9 @@ TEST_F(KeywordRoundTest, WithWatchWordsOnlyMatchingArticlesAlertAndEachMarkIsRec
   EXPECT_EQ(marks.rows[0], (std::vector<std::string>{G("rtx 5090 到货"), "1", "/^rtx/"}));
   EXPECT_EQ(marks.rows[1], (std::vector<std::string>{G("出售二手显卡"), "1", G("显卡")}));
   // The mark runs in the insert's own statement text, as its status line shows.
-  EXPECT_NE(memory_.Text().find("insert or replace into keyword_marks(mark,id,keyword) values(1,last_insert_rowid(),'" +
-                                G("显卡") + "')" + G("SQL成功！")),
+  EXPECT_NE(memory_.Text().find(
+                "insert or replace into keyword_marks(mark,id,keyword) values(1,last_insert_rowid(),'" +
+                G("显卡") + "')" + G("SQL成功！")),
             std::string::npos);
 
   // An article that matches no watch word is stored and marked with nothing, and alerts nobody.
@@ -137,8 +140,9 @@ TEST_F(KeywordRoundTest, ADatabaseThatCannotTakeTheMarksStillStoresEveryArticleA
   // A table that refuses a mark: the article is stored without it.
   ASSERT_TRUE(Execute(db_, "drop view keyword_marks"));
   ASSERT_TRUE(EnsureKeywordMarks(db_));
-  ASSERT_TRUE(Execute(db_, "create trigger refuse before insert on keyword_marks "
-                           "begin select raise(abort, 'refused'); end"));
+  ASSERT_TRUE(Execute(db_,
+                      "create trigger refuse before insert on keyword_marks "
+                      "begin select raise(abort, 'refused'); end"));
   flag_ = false;
   boards_.SetArticles(1, {{3, G("显卡到货")}, {2, G("显卡降价")}, {1, G("内存降价")}});
   Pass({3});

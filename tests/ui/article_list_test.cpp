@@ -62,9 +62,10 @@ class ArticleListTest : public QObject {
     QTest::newRow("all") << 0 << "select * from info where 1 order by id desc LIMIT 100";
     QTest::newRow("favourites") << -999 << "select * from info where issoucang=1 order by id desc LIMIT 100";
     QTest::newRow("scheme 12") << 12 << "select * from info where planid=\"12\" order by id desc LIMIT 100";
-    QTest::newRow("watched") << -998
-                             << "select info.* from keyword_marks join info on info.id=keyword_marks.id where "
-                                "keyword_marks.mark=1 order by keyword_marks.id desc LIMIT 100";
+    QTest::newRow("watched")
+        << -998
+        << "select info.* from keyword_marks join info on info.id=keyword_marks.id where "
+           "keyword_marks.mark=1 order by keyword_marks.id desc LIMIT 100";
   }
 
   void statementOfEachView() {
@@ -122,8 +123,9 @@ class ArticleListTest : public QObject {
     QCOMPARE(list.topLevelItemCount(), 0);
 
     // Every third article watched, every fifth muted (15 both ways: muted wins when stored, so never both).
-    std::string marks = "create table keyword_marks(mark INTEGER NOT NULL, id INTEGER NOT NULL, keyword TEXT, "
-                        "PRIMARY KEY(mark, id)) WITHOUT ROWID;";
+    std::string marks =
+        "create table keyword_marks(mark INTEGER NOT NULL, id INTEGER NOT NULL, keyword TEXT, "
+        "PRIMARY KEY(mark, id)) WITHOUT ROWID;";
     for (int id = 1; id <= 250; ++id) {
       if (id % 5 == 0) {
         marks += "insert into keyword_marks values(2," + std::to_string(id) + ",'广告');";
@@ -135,8 +137,9 @@ class ArticleListTest : public QObject {
     list.ListArticles(ui::kAllArticles);
     for (int r = 0; r < list.topLevelItemCount(); ++r) {
       const int id = list.topLevelItem(r)->text(ui::ArticleList::kId).toInt();
-      const KeywordMark expected =
-          id % 5 == 0 ? KeywordMark::kMuted : id % 3 == 0 ? KeywordMark::kWatched : KeywordMark::kNone;
+      const KeywordMark expected = id % 5 == 0   ? KeywordMark::kMuted
+                                   : id % 3 == 0 ? KeywordMark::kWatched
+                                                 : KeywordMark::kNone;
       QCOMPARE(list.RowMark(r).mark, expected);
       QTreeWidgetItem* row = list.topLevelItem(r);
       for (int c = 0; c < ui::ArticleList::kColumnCount; ++c) {
@@ -147,7 +150,8 @@ class ArticleListTest : public QObject {
       if (expected == KeywordMark::kWatched) {
         QCOMPARE(row->toolTip(ui::ArticleList::kTitle), QStringLiteral("关注词：/标题\\d+/"));
       }
-      if (expected == KeywordMark::kMuted) QCOMPARE(row->toolTip(ui::ArticleList::kTitle), QStringLiteral("屏蔽词：广告"));
+      if (expected == KeywordMark::kMuted)
+        QCOMPARE(row->toolTip(ui::ArticleList::kTitle), QStringLiteral("屏蔽词：广告"));
     }
 
     // 关注: the newest hundred watched articles, newest first, highlighted like everywhere.

@@ -1,10 +1,10 @@
 // Keywords from the windows: a round whose new articles the keywords mute or watch, the marks in the article
 // list, the editor's 关键词 saved with the scheme and marking the test's hits, everyone's lists in 高级设置.
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
@@ -64,8 +64,8 @@ std::string LongBoardPage() {
   std::string page = "<html><head><title>board</title></head><body><ul class=\"threads\">\r\n";
   for (int i = 8; i >= 1; --i) {
     const std::string title = i % 3 == 0 ? "显卡讨论" : i % 4 == 0 ? "广告帖" : "闲聊";
-    page += "<li><a href=\"thread-" + std::to_string(500 + i) + "-1-1.html\">" + G(title.c_str()) + std::to_string(i) +
-            "</a></li>\r\n";
+    page += "<li><a href=\"thread-" + std::to_string(500 + i) + "-1-1.html\">" + G(title.c_str()) +
+            std::to_string(i) + "</a></li>\r\n";
   }
   return page + "</ul></body></html>";
 }
@@ -84,8 +84,8 @@ class OptionsFixture {
   ui::OptionsWindow& Open(int tab) {
     if (!harness) harness = StartedWindow(dir);
     window = std::make_unique<ui::OptionsWindow>(
-        ui::OptionsContext{harness->Store(), dir.Database(), harness->Window().Settings(), harness->Window().Sql(),
-                           [](const QString&) {}, FetchLimits{}},
+        ui::OptionsContext{harness->Store(), dir.Database(), harness->Window().Settings(),
+                           harness->Window().Sql(), [](const QString&) {}, FetchLimits{}},
         tab);
     return *window;
   }
@@ -144,8 +144,10 @@ class KeywordsTest : public QObject {
     dir.CreateDatabase();
     BoardServer boards;
     dir.SqlBytes(boards.SchemeInsert(3, 1, "A", 1, 0, true));
-    dir.SqlBytes("create table scheme_options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, "
-                 "PRIMARY KEY(id, name));insert into scheme_options values(3,'watch','" + G("显卡") + "');");
+    dir.SqlBytes(
+        "create table scheme_options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, "
+        "PRIMARY KEY(id, name));insert into scheme_options values(3,'watch','" +
+        G("显卡") + "');");
     boards.SetArticles(1, {{1, G("显卡广告")}});
     auto harness = StartedWindow(dir);
     ui::MainWindow& window = harness->Window();
@@ -215,7 +217,8 @@ class KeywordsTest : public QObject {
     keywords.MuteBox().clear();
     f.Editor().SaveScheme();
     QCOMPARE(f.LastMessage().caption, QStringLiteral("方案新建成功！"));
-    QCOMPARE(OptionsOnDisk(f.dir), (std::map<int, SchemeOptions>{{1, {{"render", "1"}, {"watch", G("/^显卡降/")}}}}));
+    QCOMPARE(OptionsOnDisk(f.dir),
+             (std::map<int, SchemeOptions>{{1, {{"render", "1"}, {"watch", G("/^显卡降/")}}}}));
 
     // A copy takes them all along.
     f.window->List().setCurrentItem(f.window->List().topLevelItem(0));
@@ -237,7 +240,8 @@ class KeywordsTest : public QObject {
     // The proposal names the title's group, so the marks come with its hits: 显卡讨论6 and 3 watched,
     // 广告帖8 and 4 muted.
     QList<Look> expected;
-    for (int i = 8; i >= 1; --i) expected << (i % 3 == 0 ? Look::kWatched : i % 4 == 0 ? Look::kMuted : Look::kPlain);
+    for (int i = 8; i >= 1; --i)
+      expected << (i % 3 == 0 ? Look::kWatched : i % 4 == 0 ? Look::kMuted : Look::kPlain);
     QCOMPARE(Looks(results), expected);
     QCOMPARE(keywords.Note(), QStringLiteral("测试结果 8 条：关注 2 条，屏蔽 2 条，另有 4 条不提醒"));
   }
@@ -290,7 +294,8 @@ class KeywordsTest : public QObject {
     f.FillBoardScheme();
     f.Find<QLineEdit>("tindex框").setText(QStringLiteral("2"));
     f.Editor().TestRule();
-    QCOMPARE(Looks(f.Find<QTreeWidget>("测试列表框")), (QList<Look>{Look::kPlain, Look::kWatched, Look::kMuted}));
+    QCOMPARE(Looks(f.Find<QTreeWidget>("测试列表框")),
+             (QList<Look>{Look::kPlain, Look::kWatched, Look::kMuted}));
 
     // A window opened later shows them.
     f.window.reset();

@@ -37,9 +37,10 @@ void ClearKeywordMark(QTreeWidgetItem& row, int columns) {
 
 QString WatchedButtonStyle() {
   return QStringLiteral(
-      "QToolButton { background: %1; border: 1px solid transparent; border-radius: 3px; padding: 0px 1px; }"
-      "QToolButton:hover { border-color: #c9a400; }"
-      "QToolButton:pressed { background: #f0c83c; }")
+             "QToolButton { background: %1; border: 1px solid transparent; border-radius: 3px; padding: 0px "
+             "1px; }"
+             "QToolButton:hover { border-color: #c9a400; }"
+             "QToolButton:pressed { background: #f0c83c; }")
       .arg(WatchedBackground().name());
 }
 

@@ -12,7 +12,9 @@
 namespace qw::ui {
 
 GlobalKeywordsBox::GlobalKeywordsBox(SettingsFile& settings, QWidget* parent)
-    : QWidget(parent), settings_(settings), box_(new KeywordsBox(QStringLiteral("关键词（所有方案）"), false, this)) {
+    : QWidget(parent),
+      settings_(settings),
+      box_(new KeywordsBox(QStringLiteral("关键词（所有方案）"), false, this)) {
   box_->SetLists(ReadGlobalKeywords(settings_));
   auto* save = new QPushButton(QStringLiteral("保存关键词"), box_);
   save->setObjectName(QStringLiteral("保存关键词"));

@@ -52,8 +52,10 @@ std::optional<QString> ProblemOf(const QString& list, const QPlainTextEdit& box)
 }  // namespace
 
 KeywordsBox::KeywordsBox(const QString& title, bool compact, QWidget* parent) : QGroupBox(title, parent) {
-  watch_ = ListBox(QStringLiteral("关注词框"), QStringLiteral("有关注词时，只有命中的新文章才提醒"), compact, this);
-  mute_ = ListBox(QStringLiteral("屏蔽词框"), QStringLiteral("命中的新文章不提醒，列表中变灰"), compact, this);
+  watch_ = ListBox(QStringLiteral("关注词框"), QStringLiteral("有关注词时，只有命中的新文章才提醒"), compact,
+                   this);
+  mute_ =
+      ListBox(QStringLiteral("屏蔽词框"), QStringLiteral("命中的新文章不提醒，列表中变灰"), compact, this);
   note_ = new QLabel(UsageNote(), this);
   note_->setObjectName(QStringLiteral("关键词说明"));
   note_->setWordWrap(true);

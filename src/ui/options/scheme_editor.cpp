@@ -363,7 +363,8 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
   idIndex_->setText(FromGbk(CellOf(row, kRuleUindex)));
   spareIndex_->setText(FromGbk(CellOf(row, kRuleOindex)));
   // A copy takes the options of the scheme it copies, keywords included.
-  loadedOptions_ = mode == LoadMode::New ? SchemeOptions{} : ReadSchemeOptions(options_, ToInteger(CellOf(row, kRuleId)));
+  loadedOptions_ =
+      mode == LoadMode::New ? SchemeOptions{} : ReadSchemeOptions(options_, ToInteger(CellOf(row, kRuleId)));
   keywords_->SetLists(KeywordListsOf(loadedOptions_));
   // A loaded address has not passed a test in this form yet.
   save_->setEnabled(false);

@@ -19,7 +19,11 @@ constexpr int kTypingPauseMs = 200;
 
 TestListMarks::TestListMarks(QTreeWidget& results, QLineEdit& titleIndex, KeywordsBox& keywords,
                              QObject* parent)
-    : QObject(parent), results_(results), titleIndex_(titleIndex), keywords_(keywords), pause_(new QTimer(this)) {
+    : QObject(parent),
+      results_(results),
+      titleIndex_(titleIndex),
+      keywords_(keywords),
+      pause_(new QTimer(this)) {
   pause_->setSingleShot(true);
   pause_->setInterval(kTypingPauseMs);
   connect(pause_, &QTimer::timeout, this, &TestListMarks::Remark);
@@ -41,7 +45,8 @@ void TestListMarks::Remark() {
   const int rows = results_.topLevelItemCount();
   const int columns = results_.columnCount();
   const KeywordLists own = keywords_.Lists();
-  const bool any = !own.watch.empty() || !own.mute.empty() || !everyone_.watch.empty() || !everyone_.mute.empty();
+  const bool any =
+      !own.watch.empty() || !own.mute.empty() || !everyone_.watch.empty() || !everyone_.mute.empty();
   const QString indexText = titleIndex_.text().trimmed();
   const int column = ToInteger(ToGbk(indexText));
   const bool judged = any && rows > 0 && !indexText.isEmpty() && column >= 0 && column < columns;

@@ -19,7 +19,8 @@ class TestListMarks final : public QObject {
   Q_OBJECT
 
  public:
-  TestListMarks(QTreeWidget& results, QLineEdit& titleIndex, KeywordsBox& keywords, QObject* parent = nullptr);
+  TestListMarks(QTreeWidget& results, QLineEdit& titleIndex, KeywordsBox& keywords,
+                QObject* parent = nullptr);
 
   // Everyone's lists, which join the scheme's own.
   void SetEveryoneKeywords(KeywordLists lists);

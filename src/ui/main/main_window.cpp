@@ -119,15 +119,15 @@ void MainWindow::BuildControls() {
   allArticles_ = PictureButton(this, QStringLiteral("全部文章按钮"), QStringLiteral("全部文章"),
                                QStringLiteral("显示所有的文章"), AllArticlesIcon(), QRect(4, 0, 74, 24));
   favourites_ = PictureButton(this, QStringLiteral("收藏按钮"), QStringLiteral("收藏夹"),
-                              QStringLiteral("我收藏的文章"), FavouritesIcon(), QRect(75, 0, 62, 24));
+                              QStringLiteral("我收藏的文章"), FavouritesIcon(), QRect(75, 0, 60, 24));
   // 关注 shows its caption on the marker colour of the articles it lists; there is room beside 收藏夹 for
   // the caption alone.
   watched_ = PictureButton(this, QStringLiteral("关注按钮"), QStringLiteral("关注"),
-                           QStringLiteral("关注词命中的文章"), QIcon(), QRect(136, 0, 29, 24));
+                           QStringLiteral("关注词命中的文章"), QIcon(), QRect(134, 0, 28, 24));
   watched_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   watched_->setStyleSheet(WatchedButtonStyle());
   settingsButton_ = PictureButton(this, QStringLiteral("设置按钮"), QStringLiteral("设置"),
-                                  QStringLiteral("软件设置"), SettingsIcon(), QRect(164, 0, 46, 24));
+                                  QStringLiteral("软件设置"), SettingsIcon(), QRect(161, 0, 46, 24));
 
   frequencyLabel_ = new QLabel(QStringLiteral("频率"), leftFrame_);
   frequencyLabel_->setObjectName(QStringLiteral("标签13"));

@@ -14,15 +14,17 @@ void ShowKeywordMark(QTreeWidgetItem& row, int columns, KeywordMark mark, const 
   if (mark == KeywordMark::kNone) return;
   const QString tip =
       (mark == KeywordMark::kWatched ? QStringLiteral("关注词：") : QStringLiteral("屏蔽词：")) + keyword;
+  // One font and one brush for the whole row; the cells share them.
+  QFont bold = row.font(0);
+  bold.setBold(true);
+  const QBrush brush(mark == KeywordMark::kWatched ? WatchedBackground() : MutedForeground());
   for (int c = 0; c < columns; ++c) {
     row.setToolTip(c, tip);
     if (mark == KeywordMark::kWatched) {
-      QFont bold = row.font(c);
-      bold.setBold(true);
       row.setFont(c, bold);
-      row.setBackground(c, WatchedBackground());
+      row.setBackground(c, brush);
     } else {
-      row.setForeground(c, MutedForeground());
+      row.setForeground(c, brush);
     }
   }
 }

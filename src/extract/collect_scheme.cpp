@@ -115,7 +115,7 @@ class Pass {
       if (Store(s, *hit, lastUrl, verdict.markStatement)) {
         // An article the keywords keep quiet about is stored all the same, but calls for no alert.
         if (verdict.alerts) context_.newArticleFlag.store(true);
-        outcome_.stored.push_back({title, lastUrl});
+        outcome_.stored.push_back({title, lastUrl, verdict.alerts, verdict.keyword});
       } else {
         allStored = false;
       }

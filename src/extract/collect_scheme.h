@@ -47,7 +47,7 @@ struct ArticleVerdict {
   // Storing it raises the new-article flag, which the alert follows.
   bool alerts = true;
   // The keyword that matched, as written; "" when none did.
-  std::string keyword;
+  std::string keyword{};
   // Runs with the article's insert, in the same text, to record the mark beside it; "" for nothing.
   std::string markStatement;
 };
@@ -90,6 +90,9 @@ struct FetchedPage {
 // An article a pass stored, as the table info holds it.
 struct StoredArticle {
   std::string title, url;
+  // What the keywords made of it: whether it alerts, and the keyword that matched ("" for none).
+  bool alerts = true;
+  std::string keyword{};
 };
 
 // What one pass over a scheme found: what the scheme's state and the round's news are made of.

@@ -43,7 +43,7 @@ std::string Now(const MonitorContext& context) {
 void Tell(int id, const SchemeRow& row, const SchemeOutcome& outcome, MonitorContext& context) {
   if (context.news != nullptr) {
     for (const StoredArticle& article : outcome.stored) {
-      context.news->Add({id, row[kRuleName], article.title, article.url});
+      context.news->Add({id, row[kRuleName], article.title, article.url, article.alerts, article.keyword});
     }
   }
   if (context.health == nullptr) return;

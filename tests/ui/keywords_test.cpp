@@ -1,5 +1,6 @@
-// Keywords from the windows: a round whose new articles the keywords mute or watch, the marks in the article
-// list, the editor's 关键词 saved with the scheme and marking the test's hits, everyone's lists in 高级设置.
+// Keywords from the windows: a round whose new articles the keywords mute or watch (chime and desktop
+// notification, against a notification service on the test's own session bus), the marks in the article list,
+// the editor's 关键词 saved with the scheme and marking the test's hits, everyone's lists in 高级设置.
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include "extract/pipeline.h"
+#include "notification_service.h"
 #include "storage/database.h"
 #include "storage/scheme_options.h"
 #include "support/board_server.h"
@@ -135,7 +137,10 @@ class KeywordsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { InstallQtPump(); }
+  void initTestCase() {
+    InstallQtPump();
+    QVERIFY2(bus_.Ready(), "dbus-daemon did not start");
+  }
 
   void aRoundWhoseNewArticlesAreMutedStoresThemWithoutAnAlert() {
     ProgramDir dir;
@@ -149,25 +154,33 @@ class KeywordsTest : public QObject {
         "PRIMARY KEY(id, name));insert into scheme_options values(3,'watch','" +
         G("显卡") + "');");
     boards.SetArticles(1, {{1, G("显卡广告")}});
-    auto harness = StartedWindow(dir);
-    ui::MainWindow& window = harness->Window();
+    NotificationRecorder service(bus_, {"body", "actions"});
+    QVERIFY(service.Registered());
+    Harness harness(dir, true, FastTiming(), false, [this] { return bus_.Connect(QStringLiteral("program")); });
+    ui::MainWindow& window = harness.Window();
+    window.Start();
     window.RunButton().click();
     // The second round has begun: the first has ended and passed its alert by.
     QTRY_VERIFY(boards.Requests(1) >= 2);
-    QTRY_VERIFY(harness->StatusText().contains(QStringLiteral("本轮执行完毕")));
-    QCOMPARE(harness->chimes, 0);
+    QTRY_VERIFY(harness.StatusText().contains(QStringLiteral("本轮执行完毕")));
+    QCOMPARE(harness.chimes, 0);
     QVERIFY(!window.Alerts().Pending());
-    QVERIFY(!harness->StatusText().contains(QStringLiteral("发现有新内容")));
+    QVERIFY(!harness.StatusText().contains(QStringLiteral("发现有新内容")));
 
-    // A title no watch word matches is stored as quietly; one that matches rings.
+    // A title no watch word matches is stored as quietly; one that matches rings, and its notification says
+    // which keyword it matched.
     boards.SetArticles(1, {{2, G("内存条到货")}, {1, G("显卡广告")}});
     QTRY_VERIFY(boards.Requests(1) >= 4);
-    QCOMPARE(harness->chimes, 0);
+    QCOMPARE(harness.chimes, 0);
     boards.SetArticles(1, {{3, G("显卡降价")}, {2, G("内存条到货")}, {1, G("显卡广告")}});
-    QTRY_COMPARE(harness->chimes, 1);
+    QTRY_COMPARE(harness.chimes, 1);
     QVERIFY(window.Alerts().Pending());
+    QTRY_COMPARE(service.received.size(), std::size_t{1});
+    QCOMPARE(service.received[0].summary, QStringLiteral("发现 1 篇新文章"));
+    QCOMPARE(service.received[0].body, QStringLiteral("A：显卡降价（关注词：显卡）"));
     window.RunButton().click();
     QTRY_COMPARE(window.Monitor().ActiveWorkers(), 0);
+    QCOMPARE(service.received.size(), std::size_t{1});
 
     // Every article is stored; the list shows what the keywords made of each, the watched view the one.
     ui::ArticleList& list = window.Articles();
@@ -302,6 +315,9 @@ class KeywordsTest : public QObject {
     f.Open(ui::OptionsWindow::kAdvancedTab);
     QCOMPARE(f.window->Advanced().Keywords().Box().WatchBox().toPlainText(), QStringLiteral("内存\n<b>"));
   }
+
+ private:
+  TestBus bus_;
 };
 
 QTEST_MAIN(KeywordsTest)

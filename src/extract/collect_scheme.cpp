@@ -109,9 +109,13 @@ class Pass {
       if (Stopped()) return;
       // Until the marker moves past it, this article would be offered again.
       context_.completed.MarkIncomplete(id_);
-      if (Store(s, *hit, lastUrl)) {
-        context_.newArticleFlag.store(true);
-        outcome_.stored.push_back({GroupText(*hit, s.titleGroup), lastUrl});
+      const std::string title = GroupText(*hit, s.titleGroup);
+      const ArticleVerdict verdict =
+          context_.judgeArticle ? context_.judgeArticle(id_, title) : ArticleVerdict{};
+      if (Store(s, *hit, lastUrl, verdict.markStatement)) {
+        // An article the keywords keep quiet about is stored all the same, but calls for no alert.
+        if (verdict.alerts) context_.newArticleFlag.store(true);
+        outcome_.stored.push_back({title, lastUrl, verdict.alerts, verdict.keyword});
       } else {
         allStored = false;
       }
@@ -164,12 +168,16 @@ class Pass {
     return false;
   }
 
-  bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url) {
-    const std::string statement =
-        "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" + SqlQuoted(s.name) +
-        "'," + idText_ + ",'" + SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
-        SqlQuoted(GroupText(hit, s.otherGroup)) + "','" + SqlQuoted(Timestamp()) + "',0)";
-    return context_.sql.Run(statement).ok;
+  bool Store(const SchemeSnapshot& s, const Hit& hit, const std::string& url, const std::string& mark) {
+    std::string statement = "insert into info(planname,planid,title,url,other,addtime,issoucang) values('" +
+                            SqlQuoted(s.name) + "'," + idText_ + ",'" +
+                            SqlQuoted(GroupText(hit, s.titleGroup)) + "','" + SqlQuoted(url) + "','" +
+                            SqlQuoted(GroupText(hit, s.otherGroup)) + "','" + SqlQuoted(Timestamp()) + "',0)";
+    if (mark.empty()) return context_.sql.Run(statement).ok;
+    // The mark follows in the same run, so no other statement on the connection comes between the insert
+    // and the id the mark takes from it; and the two are stored together or not at all. Where the mark
+    // cannot be stored, the article is stored without it: a mark is never worth an article.
+    return context_.sql.RunTogether(statement + ";" + mark).ok || context_.sql.Run(statement).ok;
   }
 
   // Spreads the writes out; a stop request ends the pause early.

@@ -42,6 +42,16 @@ class CompletedSchemes {
   std::set<int> ids_;
 };
 
+// What the keywords make of an article about to be stored.
+struct ArticleVerdict {
+  // Storing it raises the new-article flag, which the alert follows.
+  bool alerts = true;
+  // The keyword that matched, as written; "" when none did.
+  std::string keyword{};
+  // Runs with the article's insert, in the same text, to record the mark beside it; "" for nothing.
+  std::string markStatement;
+};
+
 struct CollectContext {
   SchemeCache& cache;
   SqlRunner& sql;
@@ -55,6 +65,9 @@ struct CollectContext {
   std::function<void()> pauseAfterStore{};
   // The time text; tests replace it.
   std::function<std::string()> timestamp{};
+  // Judges the title of each article of scheme id before it is stored; without it every article alerts and
+  // nothing is recorded beside it.
+  std::function<ArticleVerdict(int id, const std::string& title)> judgeArticle{};
 };
 
 // The scheme values a page request is made of. Two fetches with equal values ask the site the same thing.
@@ -77,6 +90,9 @@ struct FetchedPage {
 // An article a pass stored, as the table info holds it.
 struct StoredArticle {
   std::string title, url;
+  // What the keywords made of it: whether it alerts, and the keyword that matched ("" for none).
+  bool alerts = true;
+  std::string keyword{};
 };
 
 // What one pass over a scheme found: what the scheme's state and the round's news are made of.

@@ -4,12 +4,14 @@
 
 #include "extract/collect_scheme.h"
 #include "health/health_book.h"
+#include "keywords/keyword_judge.h"
 #include "log/status_log.h"
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/site_pauses.h"
 #include "notify/pending_news.h"
 #include "storage/database_busy.h"
+#include "storage/keyword_marks.h"
 #include "storage/scheme_cache.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
@@ -28,7 +30,8 @@ std::vector<int> BuildQueue(const std::vector<TreeItem>& tree, int passKind) {
 
 namespace {
 
-// How often a worker waiting for the main connection to write the health tests the busy flag again.
+// How often a worker waiting for the main connection to write the health or make the marks' table tests
+// the busy flag again.
 constexpr std::int32_t kBusyPollMs = 100;
 
 std::string Now(const MonitorContext& context) {
@@ -40,7 +43,7 @@ std::string Now(const MonitorContext& context) {
 void Tell(int id, const SchemeRow& row, const SchemeOutcome& outcome, MonitorContext& context) {
   if (context.news != nullptr) {
     for (const StoredArticle& article : outcome.stored) {
-      context.news->Add({id, row[kRuleName], article.title, article.url});
+      context.news->Add({id, row[kRuleName], article.title, article.url, article.alerts, article.keyword});
     }
   }
   if (context.health == nullptr) return;
@@ -77,10 +80,43 @@ void SaveHealth(MonitorContext& context, std::stop_token stop) {
   }
 }
 
+bool AnyKeywords(const std::vector<int>& queue, const KeywordJudge& keywords, const SchemeCache& cache) {
+  if (keywords.EveryoneHasKeywords()) return true;
+  for (const int id : queue) {
+    const KeywordLists lists = KeywordListsOf(cache.Options(id));
+    if (!lists.watch.empty() || !lists.mute.empty()) return true;
+  }
+  return false;
+}
+
+// Whether the marks of this round's articles can be recorded: the table is there or has just been made. A
+// database that refuses it (read-only, say) keeps no marks, while the alert still follows the keywords.
+bool ReadyToMark(MonitorContext& context, const std::stop_token& stop) {
+  BusyGuard guard(context.busy, kBusyPollMs, stop);
+  return guard.held() && EnsureKeywordMarks(context.main);
+}
+
+// Sets the round up to judge each new article by the keywords as they stand now; a round without any
+// keyword judges nothing and stores as it always has.
+void JudgeByKeywords(const std::vector<int>& queue, KeywordJudge& keywords, MonitorContext& context,
+                     CollectContext& collect, const std::stop_token& stop) {
+  collect.judgeArticle = nullptr;
+  keywords.BeginRound(context.everyoneKeywords ? context.everyoneKeywords() : KeywordLists{});
+  if (!AnyKeywords(queue, keywords, context.cache)) return;
+  const bool record = ReadyToMark(context, stop);
+  collect.judgeArticle = [&keywords, record](int id, const std::string& title) {
+    KeywordVerdict verdict = keywords.Judge(id, title);
+    ArticleVerdict article{verdict.alerts, std::move(verdict.keyword), {}};
+    if (record) article.markStatement = KeywordMarkStatement(verdict.mark, article.keyword);
+    return article;
+  };
+}
+
 // One pass over the queue, its pages fetched ahead; each scheme is judged in queue order as the serial form
 // would. False when stopped.
 bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
-                  std::stop_token stop) {
+                  KeywordJudge& keywords, std::stop_token stop) {
+  JudgeByKeywords(queue, keywords, context, collect, stop);
   FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, context.pauses);
   for (std::size_t index = 0; index < queue.size(); ++index) {
     const int id = queue[index];
@@ -127,8 +163,10 @@ void RunMonitorWorker(int passKind, const std::vector<int>& queue, std::int32_t 
                          stop,
                          context.pauseAfterStore,
                          context.timestamp};
+  // Kept from round to round, so that lists that stay as they are are compiled once.
+  KeywordJudge keywords(context.cache);
   for (;;) {
-    if (!CollectQueue(queue, context, collect, stop)) return;
+    if (!CollectQueue(queue, context, collect, keywords, stop)) return;
     if (passKind != kPassMonitoring || stop.stop_requested()) return;
     context.log.AppendStatusLine(QW_GBK("\r\n本轮执行完毕！----") + Now(context));
     // A stop since the round's last line leaves it without an alert, as it leaves it without the line.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fetch/http_fetcher.h"
+#include "keywords/title_judge.h"
 
 namespace qw {
 
@@ -65,6 +66,8 @@ struct MonitorContext {
   PendingNews* news = nullptr;
   // After a scheme's health changed; called on the worker's thread.
   std::function<void(int id)> healthChanged{};
+  // The keyword lists of every scheme, read as each round starts (a scheme's own come from the cache).
+  std::function<KeywordLists()> everyoneKeywords{};
 };
 
 // Runs the worker on the calling thread until its pass ends or, for kPassMonitoring, until stop. A stop

@@ -6,7 +6,7 @@
 
 namespace qw {
 
-bool ArticleAlerts(const NewArticle&) { return true; }
+bool ArticleAlerts(const NewArticle& article) { return article.alerts; }
 
 void PendingNews::Add(const NewArticle& article) {
   if (!ArticleAlerts(article)) return;
@@ -27,7 +27,12 @@ std::string NoticeCaption(const NewsNotice& notice) {
 
 std::vector<std::string> NoticeLines(const NewsNotice& notice) {
   std::vector<std::string> lines;
-  for (const NewArticle& article : notice.shown) lines.push_back(article.site + QW_GBK("：") + article.title);
+  for (const NewArticle& article : notice.shown) {
+    std::string line = article.site + QW_GBK("：") + article.title;
+    // A watched article says which keyword made it one.
+    if (!article.keyword.empty()) line += QW_GBK("（关注词：") + article.keyword + QW_GBK("）");
+    lines.push_back(std::move(line));
+  }
   const int rest = notice.count - static_cast<int>(notice.shown.size());
   if (rest > 0) lines.push_back(QW_GBK("……还有 ") + std::to_string(rest) + QW_GBK(" 篇"));
   return lines;

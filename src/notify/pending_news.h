@@ -20,7 +20,7 @@ struct NewsNotice {
 };
 
 // Whether a stored article alerts the user (the chime, the alert icon, the desktop notification): the one
-// place that decides it. Every article does.
+// place that decides it. Every article does unless the keywords kept it quiet.
 bool ArticleAlerts(const NewArticle& article);
 
 class PendingNews {
@@ -37,7 +37,8 @@ class PendingNews {
 
 // "发现 N 篇新文章"; GBK.
 std::string NoticeCaption(const NewsNotice& notice);
-// One "站点：标题" line per shown article, then "……还有 M 篇" for the rest; GBK.
+// One "站点：标题" line per shown article ("站点：标题（关注词：词）" for a watched one), then "……还有 M 篇" for the
+// rest; GBK.
 std::vector<std::string> NoticeLines(const NewsNotice& notice);
 
 }  // namespace qw

@@ -11,7 +11,11 @@ constexpr std::int32_t kPollMs = 100;
 
 }  // namespace
 
-SqlResult SqlRunner::Run(std::string_view statements) {
+SqlResult SqlRunner::Run(std::string_view statements) { return RunLogged(statements, false); }
+
+SqlResult SqlRunner::RunTogether(std::string_view statements) { return RunLogged(statements, true); }
+
+SqlResult SqlRunner::RunLogged(std::string_view statements, bool together) {
   SqlResult result;
   std::string error;
   {
@@ -19,7 +23,15 @@ SqlResult SqlRunner::Run(std::string_view statements) {
     // replace it before it is read.
     BusyGuard guard(busy_, kPollMs, stop_);
     if (!guard.held()) return result;
-    result.ok = Execute(main_, statements, error);
+    if (!together) {
+      result.ok = Execute(main_, statements, error);
+    } else {
+      // A savepoint, unlike begin, also nests in a transaction someone left open with the SQL box.
+      std::string text = "savepoint together;";
+      text.append(statements).append(";release together;");
+      result.ok = Execute(main_, text, error);
+      if (!result.ok && !Execute(main_, "rollback to together;release together;")) Execute(main_, "rollback");
+    }
   }
   result.text = result.ok ? QW_GBK("SQL成功！") : QW_GBK("SQL出错：") + error + QW_GBK("，请重启软件！");
   std::string line;

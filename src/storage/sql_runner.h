@@ -27,11 +27,16 @@ class SqlRunner {
 
   // Waits for the busy flag in 100 ms steps, runs the text, logs "\r\n" + statement + result text.
   SqlResult Run(std::string_view statements);
+  // The same, with the text's statements as one transaction: all of them, or none when one fails (undone
+  // before the flag is given back, so no other statement can fall into it). Logged as Run logs it.
+  SqlResult RunTogether(std::string_view statements);
 
   // A query under the same flag, without a status line; nothing once stopped.
   ResultTable Select(std::string_view statement);
 
  private:
+  SqlResult RunLogged(std::string_view statements, bool together);
+
   Connection& main_;
   DatabaseBusy& busy_;
   StatusLog& log_;

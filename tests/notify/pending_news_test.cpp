@@ -42,5 +42,17 @@ TEST(PendingNewsTest, TellsTheFirstFiveInOrderAndCountsTheRest) {
   }
 }
 
+TEST(PendingNewsTest, TellsOnlyWhatTheKeywordsLetAlertAndTheKeywordThatMatched) {
+  PendingNews news;
+  const std::string site = Utf8ToGbk("论坛");
+  news.Add({3, site, Utf8ToGbk("显卡广告"), "http://bbs.example/1", false, ""});
+  news.Add({3, site, Utf8ToGbk("显卡降价"), "http://bbs.example/2", true, Utf8ToGbk("显卡")});
+  news.Add({3, site, Utf8ToGbk("内存条"), "http://bbs.example/3", false, ""});
+  news.Add({5, site, Utf8ToGbk("无关键词的方案"), "http://bbs.example/4"});
+  const NewsNotice notice = news.Take();
+  EXPECT_EQ(notice.count, 2);
+  EXPECT_EQ(Utf8(NoticeLines(notice)), (std::vector<std::string>{"论坛：显卡降价（关注词：显卡）", "论坛：无关键词的方案"}));
+}
+
 }  // namespace
 }  // namespace qw

@@ -53,6 +53,24 @@ TEST_F(SqlRunnerTest, FailuresCarryTheErrorText) {
   EXPECT_FALSE(busy_.IsBusy());
 }
 
+TEST_F(SqlRunnerTest, StatementsRunTogetherAreKeptWholeOrNotAtAll) {
+  const std::string two = "insert into info(title) values('a');insert into rule(name) values('b')";
+  EXPECT_TRUE(runner_.RunTogether(two).ok);
+  EXPECT_EQ(log_.Text(), "\r\n" + two + QW_GBK("SQL成功！"));
+  // The second statement fails: the first is undone, and the connection is left in no transaction.
+  log_.SetStatusText("");
+  const std::string broken = "insert into info(title) values('c');insert into nowhere values(1)";
+  EXPECT_EQ(runner_.RunTogether(broken).text, Failure("no such table: nowhere"));
+  EXPECT_EQ(log_.Text(), "\r\n" + broken + Failure("no such table: nowhere"));
+  EXPECT_EQ(Query(main_, "select group_concat(title) from info").Cell(0, 0), "a");
+  EXPECT_TRUE(Execute(main_, "begin;commit"));
+  // Inside a transaction left open with the SQL box they nest, and a failure undoes only their own part.
+  ASSERT_TRUE(runner_.Run("begin;insert into info(title) values('d')").ok);
+  EXPECT_FALSE(runner_.RunTogether(broken).ok);
+  ASSERT_TRUE(runner_.Run("commit").ok);
+  EXPECT_EQ(Query(main_, "select group_concat(title) from info").Cell(0, 0), "a,d");
+}
+
 // Holds the busy flag on a thread of its own, as a statement of another worker does, until released.
 class OtherHolder {
  public:

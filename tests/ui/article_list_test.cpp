@@ -12,6 +12,7 @@
 #include "storage/database_busy.h"
 #include "text/encoding.h"
 #include "ui/main/article_list.h"
+#include "ui/main/keyword_look.h"
 #include "ui/main/mini_homepage.h"
 #include "ui/main/status_box.h"
 #include "ui_harness.h"
@@ -61,6 +62,10 @@ class ArticleListTest : public QObject {
     QTest::newRow("all") << 0 << "select * from info where 1 order by id desc LIMIT 100";
     QTest::newRow("favourites") << -999 << "select * from info where issoucang=1 order by id desc LIMIT 100";
     QTest::newRow("scheme 12") << 12 << "select * from info where planid=\"12\" order by id desc LIMIT 100";
+    QTest::newRow("watched")
+        << -998
+        << "select info.* from keyword_marks join info on info.id=keyword_marks.id where "
+           "keyword_marks.mark=1 order by keyword_marks.id desc LIMIT 100";
   }
 
   void statementOfEachView() {
@@ -98,6 +103,68 @@ class ArticleListTest : public QObject {
     dir.Sql("update info set issoucang=0");
     list.ListArticles(ui::kFavourites);
     QCOMPARE(list.topLevelItemCount(), 0);
+  }
+
+  void keywordMarksStandOutAndTheWatchedViewListsOnlyWatchedArticles() {
+    ProgramDir dir;
+    ManyArticles(dir);
+    auto harness = StartedWindow(dir);
+    ui::MainWindow& window = harness->Window();
+    ui::ArticleList& list = window.Articles();
+    auto* watchedButton = window.findChild<QToolButton*>(QStringLiteral("关注按钮"));
+    QVERIFY(watchedButton != nullptr);
+
+    // A database without the marks' table: no row stands out and the watched view is empty.
+    list.ListArticles(ui::kAllArticles);
+    QCOMPARE(list.topLevelItemCount(), 100);
+    QVERIFY(!list.topLevelItem(0)->font(ui::ArticleList::kTitle).bold());
+    QCOMPARE(list.RowMark(0).mark, KeywordMark::kNone);
+    watchedButton->click();
+    QCOMPARE(list.topLevelItemCount(), 0);
+
+    // Every third article watched, every fifth muted (15 both ways: muted wins when stored, so never both).
+    std::string marks =
+        "create table keyword_marks(mark INTEGER NOT NULL, id INTEGER NOT NULL, keyword TEXT, "
+        "PRIMARY KEY(mark, id)) WITHOUT ROWID;";
+    for (int id = 1; id <= 250; ++id) {
+      if (id % 5 == 0) {
+        marks += "insert into keyword_marks values(2," + std::to_string(id) + ",'广告');";
+      } else if (id % 3 == 0) {
+        marks += "insert into keyword_marks values(1," + std::to_string(id) + ",'/标题\\d+/');";
+      }
+    }
+    dir.Sql(marks);
+    list.ListArticles(ui::kAllArticles);
+    for (int r = 0; r < list.topLevelItemCount(); ++r) {
+      const int id = list.topLevelItem(r)->text(ui::ArticleList::kId).toInt();
+      const KeywordMark expected = id % 5 == 0   ? KeywordMark::kMuted
+                                   : id % 3 == 0 ? KeywordMark::kWatched
+                                                 : KeywordMark::kNone;
+      QCOMPARE(list.RowMark(r).mark, expected);
+      QTreeWidgetItem* row = list.topLevelItem(r);
+      for (int c = 0; c < ui::ArticleList::kColumnCount; ++c) {
+        QCOMPARE(row->font(c).bold(), expected == KeywordMark::kWatched);
+        QCOMPARE(row->background(c).color() == ui::WatchedBackground(), expected == KeywordMark::kWatched);
+        QCOMPARE(row->foreground(c).color() == ui::MutedForeground(), expected == KeywordMark::kMuted);
+      }
+      if (expected == KeywordMark::kWatched) {
+        QCOMPARE(row->toolTip(ui::ArticleList::kTitle), QStringLiteral("关注词：/标题\\d+/"));
+      }
+      if (expected == KeywordMark::kMuted)
+        QCOMPARE(row->toolTip(ui::ArticleList::kTitle), QStringLiteral("屏蔽词：广告"));
+    }
+
+    // 关注: the newest hundred watched articles, newest first, highlighted like everywhere.
+    watchedButton->click();
+    QCOMPARE(list.topLevelItemCount(), 67);  // multiples of 3 up to 250 that are no multiples of 5
+    QCOMPARE(list.topLevelItem(0)->text(ui::ArticleList::kId), QStringLiteral("249"));
+    QCOMPARE(list.topLevelItem(66)->text(ui::ArticleList::kId), QStringLiteral("3"));
+    QCOMPARE(list.topLevelItem(0)->text(ui::ArticleList::kTitle), QStringLiteral("标题249"));
+    QVERIFY(list.topLevelItem(0)->font(ui::ArticleList::kTitle).bold());
+    // A mark whose article is gone lists nothing.
+    dir.Sql("delete from info where id=249");
+    list.ListArticles(ui::kWatchedArticles);
+    QCOMPARE(list.topLevelItem(0)->text(ui::ArticleList::kId), QStringLiteral("246"));
   }
 
   void theFirstViewClosesTheMiniHomepageOnce() {

@@ -73,9 +73,11 @@ class MainWindowTest : public QObject {
       const char* caption;
       const char* tip;
     };
-    for (const Picture& p : {Picture{"超级按钮1", "取全部方案文章", "获取所有方案的新文章"},
-                             Picture{"设置按钮", "设置", "软件设置"}, Picture{"全部文章按钮", "全部文章", "显示所有的文章"},
-                             Picture{"收藏按钮", "收藏夹", "我收藏的文章"}, Picture{"迷你首页", "", "迷你首页 开关"}}) {
+    for (const Picture& p :
+         {Picture{"超级按钮1", "取全部方案文章", "获取所有方案的新文章"},
+          Picture{"设置按钮", "设置", "软件设置"}, Picture{"全部文章按钮", "全部文章", "显示所有的文章"},
+          Picture{"收藏按钮", "收藏夹", "我收藏的文章"}, Picture{"关注按钮", "关注", "关注词命中的文章"},
+          Picture{"迷你首页", "", "迷你首页 开关"}}) {
       auto* button = qobject_cast<QToolButton*>(Control(window, p.name));
       QVERIFY2(button != nullptr, p.name);
       QCOMPARE(button->text(), QString::fromUtf8(p.caption));

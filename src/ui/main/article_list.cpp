@@ -15,6 +15,7 @@
 #include "text/encoding.h"
 #include "text/waiting.h"
 #include "ui/main/gbk_text.h"
+#include "ui/main/keyword_look.h"
 #include "ui/main/mini_homepage.h"
 
 namespace qw::ui {
@@ -39,6 +40,10 @@ constexpr std::array<ColumnDesign, ArticleList::kColumnCount> kColumns = {{
 
 // How often a waiting view tests the busy flag again.
 constexpr std::int32_t kBusyPollMs = 50;
+
+// Where a row keeps its mark and the keyword that made it.
+constexpr int kMarkRole = Qt::UserRole + 1;
+constexpr int kKeywordRole = Qt::UserRole + 2;
 
 // An article id as the table gives it: decimal digits, perhaps after a minus sign.
 bool IsArticleId(std::string_view id) {
@@ -84,6 +89,7 @@ ArticleList::ArticleList(Connection& main, DatabaseBusy& busy, SqlRunner& sql, S
 
 std::string ArticleList::ArticleStatement(int view) {
   std::string condition;
+  if (view == kWatchedArticles) return WatchedArticlesStatement();
   if (view == kAllArticles) {
     condition = "1";
   } else if (view == kFavourites) {
@@ -100,6 +106,7 @@ void ArticleList::ListArticles(int view) {
   PumpPendingMessages();
   const std::string statement = ArticleStatement(view);
   ResultTable table;
+  std::map<std::string, ArticleMark> marks;
   {
     // The window goes on handling events while a statement of the monitoring holds the connection; the
     // flag is held for the query alone, never while the rows are added.
@@ -111,6 +118,10 @@ void ArticleList::ListArticles(int view) {
       return;
     }
     table = Query(main_, statement);
+    std::vector<std::string> ids;
+    ids.reserve(table.rows.size());
+    for (int r = 0; r < table.RowCount(); ++r) ids.push_back(table.Cell(r, kInfoColumn[kId]));
+    marks = ReadKeywordMarks(main_, ids);
   }
   clear();
   QList<QTreeWidgetItem*> rows;
@@ -119,6 +130,12 @@ void ArticleList::ListArticles(int view) {
     auto* item = new QTreeWidgetItem();
     for (int c = 0; c < kColumnCount; ++c) {
       SetStoredCell(*item, c, table.Cell(r, kInfoColumn[static_cast<std::size_t>(c)]));
+    }
+    const auto mark = marks.find(table.Cell(r, kInfoColumn[kId]));
+    if (mark != marks.end()) {
+      item->setData(kId, kMarkRole, static_cast<int>(mark->second.mark));
+      item->setData(kId, kKeywordRole, QByteArray::fromStdString(mark->second.keyword));
+      ShowKeywordMark(*item, kColumnCount, mark->second.mark, FromGbk(mark->second.keyword));
     }
     rows.push_back(item);
   }
@@ -130,6 +147,13 @@ void ArticleList::ListArticles(int view) {
 std::string ArticleList::CellText(int row, int column) const {
   const QTreeWidgetItem* item = topLevelItem(row);
   return item != nullptr ? StoredCell(*item, column) : std::string();
+}
+
+ArticleMark ArticleList::RowMark(int row) const {
+  const QTreeWidgetItem* item = topLevelItem(row);
+  if (item == nullptr) return {};
+  return {static_cast<KeywordMark>(item->data(kId, kMarkRole).toInt()),
+          item->data(kId, kKeywordRole).toByteArray().toStdString()};
 }
 
 QTreeWidgetItem* ArticleList::SelectedRow() const {

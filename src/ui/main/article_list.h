@@ -1,10 +1,13 @@
 #pragma once
-// 文章列表框, the article list: one view of the stored articles at a time (all, favourites, one scheme's),
-// newest first and at most 100. From it the user opens an article, marks a favourite and reads a row's
-// fields in the status log.
+// 文章列表框, the article list: one view of the stored articles at a time (all, favourites, the watched ones,
+// one scheme's), newest first and at most 100. From it the user opens an article, marks a favourite and reads
+// a row's fields in the status log. Articles a 关注词 matched as they were stored stand out (bold on a marker
+// colour), those a 屏蔽词 matched are greyed.
 
 #include <QTreeWidget>
 #include <string>
+
+#include "storage/keyword_marks.h"
 
 class QAction;
 class QMenu;
@@ -23,6 +26,8 @@ class MiniHomepage;
 // View selectors of ListArticles.
 inline constexpr int kAllArticles = 0;
 inline constexpr int kFavourites = -999;
+// 关注: the articles a 关注词 matched.
+inline constexpr int kWatchedArticles = -998;
 
 class ArticleList final : public QTreeWidget {
   Q_OBJECT
@@ -33,7 +38,7 @@ class ArticleList final : public QTreeWidget {
   ArticleList(Connection& main, DatabaseBusy& busy, SqlRunner& sql, StatusLog& log, MiniHomepage& homepage,
               QWidget* parent = nullptr);
 
-  // The query of a view: 0 all, -999 favourites, otherwise a scheme's id.
+  // The query of a view: 0 all, -999 favourites, -998 watched, otherwise a scheme's id.
   static std::string ArticleStatement(int view);
 
   // Refills the list with the view (closing the mini homepage first when it is shown).
@@ -41,6 +46,8 @@ class ArticleList final : public QTreeWidget {
 
   // The cell as stored, in GBK.
   std::string CellText(int row, int column) const;
+  // What the keywords made of the row's article when it was stored.
+  ArticleMark RowMark(int row) const;
 
   // The status-log line of the first selected row (every field empty without one).
   void WriteDetailLine();

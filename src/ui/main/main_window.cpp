@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "keywords/global_keywords.h"
 #include "storage/storage.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
@@ -22,6 +23,7 @@
 #include "ui/main/category_tree.h"
 #include "ui/main/gbk_text.h"
 #include "ui/main/health_marks.h"
+#include "ui/main/keyword_look.h"
 #include "ui/main/message_boxes.h"
 #include "ui/main/mini_homepage.h"
 #include "ui/main/outer_size.h"
@@ -117,9 +119,15 @@ void MainWindow::BuildControls() {
   allArticles_ = PictureButton(this, QStringLiteral("全部文章按钮"), QStringLiteral("全部文章"),
                                QStringLiteral("显示所有的文章"), AllArticlesIcon(), QRect(4, 0, 74, 24));
   favourites_ = PictureButton(this, QStringLiteral("收藏按钮"), QStringLiteral("收藏夹"),
-                              QStringLiteral("我收藏的文章"), FavouritesIcon(), QRect(75, 0, 64, 24));
+                              QStringLiteral("我收藏的文章"), FavouritesIcon(), QRect(75, 0, 60, 24));
+  // 关注 shows its caption on the marker colour of the articles it lists; there is room beside 收藏夹 for
+  // the caption alone.
+  watched_ = PictureButton(this, QStringLiteral("关注按钮"), QStringLiteral("关注"),
+                           QStringLiteral("关注词命中的文章"), QIcon(), QRect(134, 0, 28, 24));
+  watched_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  watched_->setStyleSheet(WatchedButtonStyle());
   settingsButton_ = PictureButton(this, QStringLiteral("设置按钮"), QStringLiteral("设置"),
-                                  QStringLiteral("软件设置"), SettingsIcon(), QRect(136, 0, 52, 24));
+                                  QStringLiteral("软件设置"), SettingsIcon(), QRect(161, 0, 46, 24));
 
   frequencyLabel_ = new QLabel(QStringLiteral("频率"), leftFrame_);
   frequencyLabel_->setObjectName(QStringLiteral("标签13"));
@@ -174,6 +182,8 @@ void MainWindow::BuildControls() {
       seams_.chime ? seams_.chime : SystemChime(this), this);
   monitor_ = std::make_unique<MonitorController>(storage_, *tree_, *run_, *frequency_, *status_, *alert_,
                                                  health_, seams_.timing, this);
+  // Read as each round starts, so that lists saved in 高级设置 hold from the next round on.
+  monitor_->SetEveryoneKeywords([this] { return ReadGlobalKeywords(settings_); });
 }
 
 void MainWindow::StackControls() {
@@ -182,8 +192,9 @@ void MainWindow::StackControls() {
   for (QWidget* w : std::initializer_list<QWidget*>{frequencyLabel_, frequency_, fetch_, run_, collectAll_}) {
     w->raise();
   }
-  const std::vector<QWidget*> bottomUp = {rightFrame_,  leftFrame_, status_,         favourites_,
-                                          allArticles_, tree_,      settingsButton_, homepage_->Switch()};
+  const std::vector<QWidget*> bottomUp = {rightFrame_, leftFrame_,      status_,
+                                          watched_,    favourites_,     allArticles_,
+                                          tree_,       settingsButton_, homepage_->Switch()};
   for (QWidget* w : bottomUp) w->raise();
   homepage_->Open();
 }
@@ -194,6 +205,7 @@ void MainWindow::Connect() {
   connect(collectAll_, &QToolButton::clicked, monitor_.get(), &MonitorController::CollectClicked);
   connect(allArticles_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kAllArticles); });
   connect(favourites_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kFavourites); });
+  connect(watched_, &QToolButton::clicked, this, [this] { articles_->ListArticles(kWatchedArticles); });
   connect(settingsButton_, &QToolButton::clicked, this, &MainWindow::PopUpMenu);
   connect(articles_, &ArticleList::openAddressRequested, this, &MainWindow::OpenWebAddress);
 

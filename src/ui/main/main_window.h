@@ -151,6 +151,7 @@ class MainWindow final : public QWidget {
   QToolButton* settingsButton_ = nullptr;
   QToolButton* allArticles_ = nullptr;
   QToolButton* favourites_ = nullptr;
+  QToolButton* watched_ = nullptr;  // 关注
   QPushButton* run_ = nullptr;
   QPushButton* fetch_ = nullptr;  // 获取, under 超级按钮1
   QLineEdit* frequency_ = nullptr;

@@ -122,6 +122,7 @@ MonitorController::Worker* MonitorController::Start(int passKind, std::int32_t i
     context.healthChanged = [this](int id) {
       QMetaObject::invokeMethod(this, [this, id] { emit schemeHealthChanged(id); }, Qt::QueuedConnection);
     };
+    context.everyoneKeywords = everyoneKeywords_;
     RunMonitorWorker(passKind, queue, intervalMs, context, raw->stop.get_token());
     raw->ended.store(true);
     QMetaObject::invokeMethod(

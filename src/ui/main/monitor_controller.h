@@ -15,6 +15,7 @@
 
 #include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
+#include "keywords/title_judge.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/site_pauses.h"
 
@@ -66,6 +67,8 @@ class MonitorController final : public QObject {
   int ActiveWorkers() const;
   // Asks every worker to end; none writes a line or runs a statement after this returns.
   void StopAll();
+  // Where each round reads the keyword lists of every scheme; called on the workers' threads.
+  void SetEveryoneKeywords(std::function<KeywordLists()> read) { everyoneKeywords_ = std::move(read); }
 
  signals:
   // A worker has recorded a check of the scheme (or skipped it for its site's pause).
@@ -86,6 +89,7 @@ class MonitorController final : public QObject {
   Alert& alert_;
   HealthBook& health_;
   MonitorTiming timing_;
+  std::function<KeywordLists()> everyoneKeywords_;
   QWidget* window_;
   SchemeLocks locks_;
   CompletedSchemes completed_;

@@ -13,6 +13,7 @@
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
 #include "ui/main/web_address.h"
+#include "ui/options/global_keywords_box.h"
 
 namespace qw::ui {
 
@@ -60,9 +61,14 @@ AdvancedTab::AdvancedTab(SettingsFile& settings, SqlRunner& sql, QWidget* parent
   homepageRow->addWidget(homepage_, 1);
   homepageRow->addWidget(saveHomepage);
 
+  keywords_ = new GlobalKeywordsBox(settings_, this);
+  auto* right = new QVBoxLayout;
+  right->addWidget(keywords_, 1);
+  right->addWidget(sqlGroup, 1);
+
   auto* row = new QHBoxLayout;
   row->addWidget(categoryGroup, 2);
-  row->addWidget(sqlGroup, 3);
+  row->addLayout(right, 3);
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(6, 6, 6, 6);
   column->addLayout(row, 1);

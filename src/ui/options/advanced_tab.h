@@ -1,7 +1,8 @@
 #pragma once
-// 高级设置: the category editor, whose lines become the category list in the settings file, the SQL box,
-// whose text runs against the database through the program's one statement runner, the button that backs the
-// database up (its work is BackupCommand's), and the mini homepage's own address.
+// 高级设置: the category editor, whose lines become the category list in the settings file, the keyword
+// lists of every scheme, the SQL box, whose text runs against the database through the program's one
+// statement runner, the button that backs the database up (its work is BackupCommand's), and the mini
+// homepage's own address.
 
 #include <QWidget>
 #include <string>
@@ -18,6 +19,8 @@ class SqlRunner;
 }  // namespace qw
 
 namespace qw::ui {
+
+class GlobalKeywordsBox;
 
 class AdvancedTab final : public QWidget {
   Q_OBJECT
@@ -43,6 +46,7 @@ class AdvancedTab final : public QWidget {
   QPushButton& BackupButton() const { return *backup_; }
   QLabel& BackupStatus() const { return *backupStatus_; }
   QLineEdit& HomepageBox() const { return *homepage_; }
+  GlobalKeywordsBox& Keywords() const { return *keywords_; }
 
  private:
   SettingsFile& settings_;
@@ -52,6 +56,7 @@ class AdvancedTab final : public QWidget {
   QPushButton* backup_;
   QLabel* backupStatus_;
   QLineEdit* homepage_;
+  GlobalKeywordsBox* keywords_;
 };
 
 }  // namespace qw::ui

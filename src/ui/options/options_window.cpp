@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "keywords/global_keywords.h"
 #include "storage/storage.h"
 #include "ui/main/app_icons.h"
 #include "ui/main/message_boxes.h"
@@ -12,6 +13,7 @@
 #include "ui/options/advanced_tab.h"
 #include "ui/options/backup_command.h"
 #include "ui/options/export_command.h"
+#include "ui/options/global_keywords_box.h"
 #include "ui/options/import_command.h"
 #include "ui/options/rule_tester.h"
 #include "ui/options/scheme_editor.h"
@@ -58,6 +60,9 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
     connect(editor_, &SchemeEditor::schemeSaved, this, [this] { context_.schemesChanged(); });
     connect(list_, &SchemeList::schemesChanged, this, [this] { context_.schemesChanged(); });
   }
+  // The test's marks take everyone's keywords as saved.
+  editor_->SetEveryoneKeywords(ReadGlobalKeywords(context_.settings));
+  connect(&advanced_->Keywords(), &GlobalKeywordsBox::saved, editor_, &SchemeEditor::SetEveryoneKeywords);
 
   // Saving happens on a click of its button alone: Return in a field must not press a button of the dialog.
   for (QPushButton* button : findChildren<QPushButton*>()) {

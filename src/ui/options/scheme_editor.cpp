@@ -27,8 +27,10 @@
 #include "ui/main/gbk_text.h"
 #include "ui/main/message_boxes.h"
 #include "ui/options/hint_line.h"
+#include "ui/options/keywords_box.h"
 #include "ui/options/rule_tester.h"
 #include "ui/options/scheme_proposer.h"
+#include "ui/options/test_list_marks.h"
 
 namespace qw::ui {
 namespace {
@@ -99,6 +101,7 @@ SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
                                                   [this](int mode) { SetEditorMode(mode); }},
                                  *tester_, std::move(fetchLimits), this);
   PlaceProposer();
+  marks_ = new TestListMarks(*results_, *titleIndex_, *keywords_, this);
   Connect();
 }
 
@@ -217,6 +220,9 @@ void SchemeEditor::BuildControls() {
   output_ = new QPlainTextEdit(WorkflowNote(), this);
   output_->setObjectName(QStringLiteral("测试编辑框"));
 
+  keywords_ = new KeywordsBox(QStringLiteral("关键词"), true, this);
+  keywords_->setObjectName(QStringLiteral("关键词"));
+
   auto* left = new QVBoxLayout;
   left->addWidget(capture);
   left->addWidget(dataItems_);
@@ -224,7 +230,9 @@ void SchemeEditor::BuildControls() {
   auto* right = new QVBoxLayout;
   right->addWidget(actions);
   right->addWidget(hint_);
-  right->addWidget(results_, 1);
+  right->addWidget(results_, 2);
+  // Under the test's hits, whose marks show what the lists would do.
+  right->addWidget(keywords_);
   right->addWidget(output_, 1);
   auto* columns = new QHBoxLayout(this);
   columns->setContentsMargins(6, 6, 6, 6);
@@ -354,6 +362,10 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
   titleIndex_->setText(FromGbk(CellOf(row, kRuleTindex)));
   idIndex_->setText(FromGbk(CellOf(row, kRuleUindex)));
   spareIndex_->setText(FromGbk(CellOf(row, kRuleOindex)));
+  // A copy takes the options of the scheme it copies, keywords included.
+  loadedOptions_ =
+      mode == LoadMode::New ? SchemeOptions{} : ReadSchemeOptions(options_, ToInteger(CellOf(row, kRuleId)));
+  keywords_->SetLists(KeywordListsOf(loadedOptions_));
   // A loaded address has not passed a test in this form yet.
   save_->setEnabled(false);
   if (mode == LoadMode::Edit) return;
@@ -368,7 +380,7 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
 
 SchemeFields SchemeEditor::Fields() const {
   SchemeFields f;
-  f.code = gbk_->isChecked() ? "1" : "0";
+  f.code.assign(1, gbk_->isChecked() ? '1' : '0');
   f.url = ToGbk(url_->text());
   f.before = ToGbk(before_->text());
   f.after = ToGbk(after_->text());
@@ -399,12 +411,18 @@ void SchemeEditor::EnsureCategory() {
 }
 
 void SchemeEditor::SaveScheme() {
+  // An expression among the keywords that the engine refuses would match nothing: nothing is saved, and
+  // everything typed stays for the correction.
+  if (const std::optional<QString> problem = keywords_->Problem()) {
+    ShowMessage(window(), *problem, QStringLiteral("关键词有误，未保存！"), MessageIcon::Warning);
+    return;
+  }
   if (idIndex_->text().isEmpty()) idIndex_->setText(QStringLiteral("0"));
   EnsureCategory();
   const SchemeFields fields = Fields();
   const std::string id = ToGbk(schemeId_->text());
   const std::string statement = id == "0" ? SchemeInsertStatement(fields) : SchemeUpdateStatement(fields, id);
-  const bool saved = Execute(options_, statement);
+  const bool saved = SaveWithOptions(statement, id);
   ShowMessage(window(), QStringLiteral("SQL语句：") + FromGbk(statement),
               saved ? QStringLiteral("方案新建成功！") : QStringLiteral("创建失败！"));
   // A failed save keeps what was typed, so it can be corrected and saved again.
@@ -413,6 +431,30 @@ void SchemeEditor::SaveScheme() {
   emit schemeSaved();
   SetEditorMode(kNewestOnTop);
 }
+
+bool SchemeEditor::SaveWithOptions(const std::string& statement, const std::string& id) {
+  SchemeOptions options = loadedOptions_;
+  PutKeywordLists(options, keywords_->Lists());
+  const bool isNew = id == "0";
+  // Without options to write the scheme is saved as it always was, and a database that never had options
+  // gets no table for them.
+  if (isNew ? options.empty() : options == loadedOptions_) return Execute(options_, statement);
+
+  if (!Execute(options_, "begin;" + statement + ";")) {
+    Execute(options_, "rollback");
+    return false;
+  }
+  // The new row's id, read inside the same transaction on this window's own connection.
+  const int schemeId =
+      isNew ? ToInteger(Query(options_, "select last_insert_rowid()").Cell(0, 0)) : ToInteger(id);
+  if (schemeId <= 0 || !Execute(options_, SchemeOptionsStatement(schemeId, options) + "commit;")) {
+    Execute(options_, "rollback");
+    return false;
+  }
+  return true;
+}
+
+void SchemeEditor::SetEveryoneKeywords(const KeywordLists& lists) { marks_->SetEveryoneKeywords(lists); }
 
 void SchemeEditor::TestRule() { tester_->Run(); }
 

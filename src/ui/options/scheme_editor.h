@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "fetch/http_fetcher.h"
+#include "keywords/title_judge.h"
+#include "storage/scheme_options.h"
 #include "storage/scheme_statements.h"
 #include "ui/options/scheme_list.h"
 
@@ -32,8 +34,10 @@ class SettingsFile;
 namespace qw::ui {
 
 class HintLine;
+class KeywordsBox;
 class RuleTester;
 class SchemeProposer;
+class TestListMarks;
 
 // The browser identification a new scheme starts with.
 QString DefaultSchemeAgent();
@@ -65,6 +69,9 @@ class SchemeEditor final : public QWidget {
   SchemeFields Fields() const;
   RuleTester& Tester() const { return *tester_; }
   SchemeProposer& Proposer() const { return *proposer_; }
+  KeywordsBox& Keywords() const { return *keywords_; }
+  // Everyone's keyword lists, which the test's marks take with the scheme's own.
+  void SetEveryoneKeywords(const KeywordLists& lists);
 
  signals:
   // LoadSchemeIntoEditor asks for its tab to be shown.
@@ -85,9 +92,14 @@ class SchemeEditor final : public QWidget {
   void Unlock();
   void PlaceProposer();
   void EnsureCategory();
+  // Runs the scheme's statement with its options (those it was loaded with, the keywords as typed); the
+  // two are saved together or not at all.
+  bool SaveWithOptions(const std::string& statement, const std::string& id);
 
   Connection& options_;
   SettingsFile* settings_;
+  // The options of the scheme loaded for editing or copying; a new scheme has none.
+  SchemeOptions loadedOptions_;
   int editorMode_ = 0;
 
   QLineEdit* name_;
@@ -117,6 +129,8 @@ class SchemeEditor final : public QWidget {
   SchemeProposer* proposer_;
   QBoxLayout* actionRow_ = nullptr;
   QGridLayout* captureGrid_ = nullptr;
+  KeywordsBox* keywords_;
+  TestListMarks* marks_;
 };
 
 }  // namespace qw::ui

@@ -6,15 +6,19 @@
 
 #include "fetch/url.h"
 #include "monitor/scheme_locks.h"
+#include "render/render_session.h"
 #include "storage/scheme_cache.h"
 
 namespace qw {
 
 FetchAhead::FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks,
-                       const FetchLimits& limits, std::stop_token stop)
-    : queue_(queue), cache_(cache), locks_(locks), limits_(limits), forward_(std::move(stop), [this] {
-        abort_.request_stop();
-      }) {
+                       const FetchLimits& limits, std::stop_token stop, RenderSession* renderer)
+    : queue_(queue),
+      cache_(cache),
+      locks_(locks),
+      limits_(limits),
+      renderer_(renderer),
+      forward_(std::move(stop), [this] { abort_.request_stop(); }) {
   {
     std::lock_guard lock(mutex_);
     while (window_.size() < std::min(kFetchAheadWindow, queue_.size())) Admit();
@@ -79,7 +83,7 @@ void FetchAhead::Admit() {
   entry.id = queue_[entry.index];
   // The values are read as the entry comes into the window; Take compares them with those of its turn.
   if (const std::optional<SchemeRow> row = cache_.Row(entry.id)) {
-    entry.request = PageRequestOf(*row);
+    entry.request = PageRequestOf(*row, cache_.Options(entry.id));
     entry.host = UrlHost(entry.request->url);
   } else {
     entry.state = State::kReady;
@@ -102,6 +106,8 @@ FetchAhead::Entry* FetchAhead::Next() {
   for (Entry& entry : window_) {
     if (entry.state != State::kWaiting) continue;
     if (entry.index != head_ && heldBytes_ >= kFetchAheadBytes) return nullptr;
+    // Pages through the browser wait for a free renderer slot; the plain ones behind them go on meanwhile.
+    if (entry.request && entry.request->render && rendering_ >= kRendersAtOnce) continue;
     const auto found = perHost_.find(entry.host);
     if (found == perHost_.end() || found->second < kTransfersPerHost) return &entry;
   }
@@ -139,13 +145,15 @@ void FetchAhead::Work() {
     const std::string host = entry->host;
     ++inFlight_;
     ++perHost_[host];
+    if (request.render) ++rendering_;
 
     // Nothing shared is touched during the transfer; the page waits in its entry for its turn, and so does
     // the merged cookie, which only the judging step writes back.
     lock.unlock();
-    FetchedPage page = FetchSchemePage(request, limits_, abort);
+    FetchedPage page = FetchSchemePage(request, limits_, abort, renderer_);
     lock.lock();
 
+    if (request.render) --rendering_;
     --inFlight_;
     if (--perHost_[host] == 0) perHost_.erase(host);
     // Still in the window: Take and Skip wait for the entry to be ready before it leaves.

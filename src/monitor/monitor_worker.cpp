@@ -28,7 +28,14 @@ namespace {
 // would. False when stopped.
 bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
                   std::stop_token stop) {
-  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop);
+  // No engine process outlives the pass: the renderer ends when it does, after the fetches that use it.
+  RenderSession renderer(context.render, stop);
+  collect.renderer = &renderer;
+  struct Forget {
+    CollectContext& collect;
+    ~Forget() { collect.renderer = nullptr; }
+  } forget{collect};
+  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, &renderer);
   for (std::size_t index = 0; index < queue.size(); ++index) {
     const int id = queue[index];
     // Another worker collecting this scheme finishes first; this pass then starts from its marker.
@@ -41,7 +48,8 @@ bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, Collec
       ReportMissingScheme(id, collect);
       continue;
     }
-    const std::optional<FetchedPage> page = ahead.Take(index, PageRequestOf(*row), hold->EndedPassesBefore());
+    const std::optional<FetchedPage> page =
+        ahead.Take(index, PageRequestOf(*row, context.cache.Options(id)), hold->EndedPassesBefore());
     if (!page) return false;
     CollectFetchedPage(id, *row, *page, collect);
   }

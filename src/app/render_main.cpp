@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   // The engine's report of its set-up at every start says nothing the program's user needs.
-  if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES")) qputenv("QT_LOGGING_RULES", "qt.webenginecontext=false");
+  QByteArray rules = qgetenv("QT_LOGGING_RULES");
+  qputenv("QT_LOGGING_RULES", rules + (rules.isEmpty() ? "" : ";") + "qt.webenginecontext=false");
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qw::browser::EngineSwitches(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")));
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QGuiApplication application(argc, argv);

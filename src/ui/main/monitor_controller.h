@@ -16,6 +16,7 @@
 #include "extract/collect_scheme.h"
 #include "fetch/http_fetcher.h"
 #include "monitor/scheme_locks.h"
+#include "render/render_session.h"
 
 class QLineEdit;
 class QPushButton;
@@ -39,6 +40,8 @@ struct MonitorTiming {
   std::function<void()> pauseAfterStore{};
   std::function<std::string()> timestamp{};
   FetchLimits fetchLimits{};
+  // The renderer of schemes fetched through the browser (quillwatch-render beside the program by default).
+  RenderSettings render{};
 };
 
 // The captions of 运行; which one it shows is whether monitoring runs.

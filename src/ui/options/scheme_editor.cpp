@@ -78,17 +78,18 @@ QString DefaultSchemeAgent() {
 }
 
 SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
-                           std::function<void(const QString&)> openAddress, FetchLimits fetchLimits, QWidget* parent)
+                           std::function<void(const QString&)> openAddress, FetchLimits fetchLimits,
+                           RenderSettings render, QWidget* parent)
     : QWidget(parent), options_(options), settings_(settings) {
   hint_ = new HintLine(std::move(openAddress), this);
   BuildControls();
-  tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, before_, after_, cookie_, ua_, output_,
-                                              results_, [this] { Unlock(); }},
-                           fetchLimits, this);
-  proposer_ = new SchemeProposer(ProposerControls{url_, gbk_, cookie_, ua_, before_, after_, expression_, titleIndex_,
-                                                  idIndex_, spareIndex_, urlTemplate_,
-                                                  [this](int mode) { SetEditorMode(mode); }},
-                                 *tester_, std::move(fetchLimits), this);
+  tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, render_, before_, after_, cookie_, ua_,
+                                              output_, results_, [this] { Unlock(); }},
+                           fetchLimits, render, this);
+  proposer_ = new SchemeProposer(
+      ProposerControls{url_, gbk_, cookie_, ua_, before_, after_, expression_, titleIndex_, idIndex_,
+                       spareIndex_, urlTemplate_, [this](int mode) { SetEditorMode(mode); }},
+      *tester_, std::move(fetchLimits), this);
   PlaceProposer();
   Connect();
 }
@@ -110,6 +111,8 @@ void SchemeEditor::BuildControls() {
   gbk_ = new QCheckBox(QStringLiteral("gbk编码"), capture);
   gbk_->setObjectName(QStringLiteral("gbk"));
   gbk_->setChecked(true);
+  render_ = new QCheckBox(QStringLiteral("浏览器渲染"), capture);
+  render_->setObjectName(QStringLiteral("浏览器渲染"));
   ua_ = Field(capture, QStringLiteral("ua框"), DefaultSchemeAgent());
   ua_->setCursorPosition(0);
   url_ = Field(capture, QStringLiteral("编辑框_网址"));
@@ -134,7 +137,11 @@ void SchemeEditor::BuildControls() {
   captureGrid->addWidget(category_, 0, 2);
   captureGrid->addWidget(Label(QStringLiteral("监控网址")), 1, 0);
   captureGrid->addWidget(url_, 1, 1);
-  captureGrid->addWidget(gbk_, 1, 2);
+  auto* pageKind = new QHBoxLayout;
+  pageKind->addWidget(gbk_);
+  pageKind->addWidget(render_);
+  pageKind->addStretch();
+  captureGrid->addLayout(pageKind, 1, 2);
   captureGrid->addWidget(Label(QStringLiteral("模拟浏览")), 2, 0);
   captureGrid->addWidget(ua_, 2, 1, 1, 2);
   captureGrid->addWidget(Label(QStringLiteral("COOKIE")), 3, 0);
@@ -246,7 +253,7 @@ void SchemeEditor::Connect() {
   connect(save_, &QPushButton::clicked, this, &SchemeEditor::SaveScheme);
   connect(test_, &QPushButton::clicked, this, &SchemeEditor::TestRule);
   for (QWidget* control :
-       std::initializer_list<QWidget*>{name_, gbk_, ua_, url_, cookie_, before_, after_, expression_,
+       std::initializer_list<QWidget*>{name_, gbk_, render_, ua_, url_, cookie_, before_, after_, expression_,
                                        expression_->lineEdit(), titleIndex_, urlTemplate_, idIndex_}) {
     control->installEventFilter(this);
   }
@@ -265,6 +272,8 @@ void SchemeEditor::ShowHintOf(QObject* control) {
     hint_->ShowHint(QStringLiteral("方案的标识，示例：天涯论坛_休闲版块"));
   } else if (control == gbk_) {
     hint_->ShowHint(QStringLiteral("源站的编码，选错会乱码。勾选表示gbk，否则为utf-8"));
+  } else if (control == render_) {
+    hint_->ShowHint(QStringLiteral("文章列表由网页脚本生成时勾选：用浏览器打开并运行脚本后再采集，较慢"));
   } else if (control == ua_) {
     hint_->ShowHint(QStringLiteral("自定义浏览器标记，采集手机版页面可能用到！"));
   } else if (control == url_) {
@@ -329,6 +338,10 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
     save_->setText(UpdateCaption());
   }
   gbk_->setChecked(CellOf(row, kRuleCode) != "0");
+  // A copy takes the options of the scheme it copies.
+  loadedOptions_ =
+      mode == LoadMode::New ? SchemeOptions{} : ReadSchemeOptions(options_, ToInteger(CellOf(row, kRuleId)));
+  render_->setChecked(RendersPage(loadedOptions_));
   SetEditorMode(ToInteger(CellOf(row, kRuleType)));
   name_->setText(FromGbk(CellOf(row, kRuleName)));
   // Class n is the n-th category; 0, an empty cell or a number without a category selects nothing.
@@ -355,6 +368,13 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
   ua_->setCursorPosition(0);
   idIndex_->setText(QStringLiteral("1"));
   category_->setEditText(CategoryPlaceholder());
+}
+
+SchemeOptions SchemeEditor::Options() const {
+  SchemeOptions options = loadedOptions_;
+  options[std::string(kRenderOption)] = render_->isChecked() ? "1" : "";
+  std::erase_if(options, [](const auto& option) { return option.second.empty(); });
+  return options;
 }
 
 SchemeFields SchemeEditor::Fields() const {
@@ -396,13 +416,29 @@ void SchemeEditor::SaveScheme() {
   const std::string id = ToGbk(schemeId_->text());
   const std::string statement = id == "0" ? SchemeInsertStatement(fields) : SchemeUpdateStatement(fields, id);
   const bool saved = Execute(options_, statement);
+  // Read before anything else can run on the connection.
+  const int savedId = !saved      ? 0
+                      : id == "0" ? ToInteger(Query(options_, "select last_insert_rowid()").Cell(0, 0))
+                                  : ToInteger(id);
   ShowMessage(window(), QStringLiteral("SQL语句：") + FromGbk(statement),
               saved ? QStringLiteral("方案新建成功！") : QStringLiteral("创建失败！"));
   // A failed save keeps what was typed, so it can be corrected and saved again.
   if (!saved) return;
+  SaveOptions(savedId, id == "0");
   LoadSchemeIntoEditor(LoadMode::New, SchemeCells{});
   emit schemeSaved();
   SetEditorMode(kNewestOnTop);
+}
+
+void SchemeEditor::SaveOptions(int id, bool inserted) {
+  const SchemeOptions options = Options();
+  if (!inserted && options == loadedOptions_) return;
+  // A new scheme without options adds no table to a database that has none; but options left behind by a
+  // deleted scheme whose id a table without AUTOINCREMENT gives out again are not the new scheme's.
+  if (inserted && options.empty() && ReadSchemeOptions(options_, id).empty()) return;
+  if (id > 0 && SaveSchemeOptions(options_, id, options)) return;
+  ShowMessage(window(), QStringLiteral("方案已保存，但“浏览器渲染”设置未能保存！"), DefaultCaption(),
+              MessageIcon::Warning);
 }
 
 void SchemeEditor::TestRule() { tester_->Run(); }

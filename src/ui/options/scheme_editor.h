@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "fetch/http_fetcher.h"
+#include "render/render_session.h"
+#include "storage/scheme_options.h"
 #include "storage/scheme_statements.h"
 #include "ui/options/scheme_list.h"
 
@@ -44,7 +46,7 @@ class SchemeEditor final : public QWidget {
  public:
   // settings: where a first scheme's category is made when there is none (may be null).
   SchemeEditor(Connection& options, SettingsFile* settings, std::function<void(const QString&)> openAddress,
-               FetchLimits fetchLimits, QWidget* parent = nullptr);
+               FetchLimits fetchLimits, RenderSettings render = {}, QWidget* parent = nullptr);
   ~SchemeEditor() override;
 
   // 组合框1: the category names in order, item data = position from 1.
@@ -63,6 +65,8 @@ class SchemeEditor final : public QWidget {
 
   // The fields as the statements take them.
   SchemeFields Fields() const;
+  // The scheme's options beyond the columns of rule, as the form sets them.
+  SchemeOptions Options() const;
   RuleTester& Tester() const { return *tester_; }
   SchemeProposer& Proposer() const { return *proposer_; }
 
@@ -85,6 +89,8 @@ class SchemeEditor final : public QWidget {
   void Unlock();
   void PlaceProposer();
   void EnsureCategory();
+  // Writes the options after the row of scheme id was saved (inserted, or updated).
+  void SaveOptions(int id, bool inserted);
 
   Connection& options_;
   SettingsFile* settings_;
@@ -93,6 +99,8 @@ class SchemeEditor final : public QWidget {
   QLineEdit* name_;
   QComboBox* category_;
   QCheckBox* gbk_;
+  // 浏览器渲染: the page through the browser.
+  QCheckBox* render_;
   QLineEdit* ua_;
   QLineEdit* url_;
   QLineEdit* cookie_;
@@ -117,6 +125,8 @@ class SchemeEditor final : public QWidget {
   SchemeProposer* proposer_;
   QBoxLayout* actionRow_ = nullptr;
   QGridLayout* captureGrid_ = nullptr;
+  // The options of the scheme loaded into the form, as read; those the form has no field for are kept.
+  SchemeOptions loadedOptions_;
 };
 
 }  // namespace qw::ui

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <csignal>
 #include <cstdio>
 
@@ -35,8 +36,7 @@ int main(int argc, char** argv) {
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
   // The engine's report of its set-up at every start says nothing the program's user needs.
-  QByteArray rules = qgetenv("QT_LOGGING_RULES");
-  qputenv("QT_LOGGING_RULES", rules + (rules.isEmpty() ? "" : ";") + "qt.webenginecontext=false");
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", qw::browser::EngineSwitches(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS")));
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QGuiApplication application(argc, argv);

@@ -169,27 +169,34 @@ TEST_F(RenderPassTest, APageThatNeverStopsLoadingIsTakenAsItStandsAtItsDeadline)
   EXPECT_TRUE(Has(memory_.Text(), "浏览器渲染到期限时页面仍未静止，已用当时渲染出的内容"));
 }
 
-TEST_F(RenderPassTest, PagesThatBreakTheirRendererFailWithAReasonAndThePassGoesOn) {
+TEST_F(RenderPassTest, PagesThatBreakTheirRendererFailEveryRoundAndTheOthersStoreEachArticleOnce) {
   boards_.SetKind(1, ScriptBoard::kLoopsForever);
   boards_.SetKind(2, ScriptBoard::kEatsMemory);
   boards_.SetArticles(3, Articles(4));
   AddScheme(3, 1, true);
   AddScheme(4, 2, true);
   AddScheme(5, 3, true);
-  context_.render.pageDeadline = milliseconds(3000);
-  const auto started = Clock::now();
-  Pass({3, 4, 5});
-  EXPECT_LT(Clock::now() - started, seconds(20));
+  // Long enough for the heap's ceiling to be reached on a busy machine.
+  context_.render.pageDeadline = milliseconds(6000);
+  for (int round = 1; round <= 2; ++round) {
+    memory_.SetStatusText("");
+    const auto started = Clock::now();
+    Pass({3, 4, 5});
+    EXPECT_LT(Clock::now() - started, seconds(30));
+    const std::string log = memory_.Text();
+    const std::size_t third = log.find(Utf8ToGbk("任务3已结束"));
+    const std::size_t fourth = log.find(Utf8ToGbk("任务4已结束"));
+    ASSERT_NE(fourth, std::string::npos) << GbkToUtf8(log);
+    EXPECT_TRUE(Has(log.substr(0, third), "浏览器渲染失败：页面的脚本一直在运行，到期限仍未交出内容"))
+        << GbkToUtf8(log);
+    // The page that builds without end crashes its renderer, its heap having a ceiling.
+    EXPECT_TRUE(Has(log.substr(third, fourth - third), "浏览器渲染失败：页面的渲染进程崩溃了")) << GbkToUtf8(log);
+    EXPECT_TRUE(test::ChildrenNamed(kHelperName).empty());
+    boards_.SetArticles(3, Articles(6));
+  }
   EXPECT_EQ(Stored("planid in (3,4)"), 0);
-  EXPECT_EQ(Stored("planid=5"), 4);
-  const std::string log = memory_.Text();
-  const std::size_t third = log.find(Utf8ToGbk("任务3已结束"));
-  const std::size_t fourth = log.find(Utf8ToGbk("任务4已结束"));
-  ASSERT_NE(fourth, std::string::npos) << GbkToUtf8(log);
-  EXPECT_TRUE(Has(log.substr(0, third), "浏览器渲染失败：页面的脚本一直在运行，到期限仍未交出内容"))
-      << GbkToUtf8(log);
-  EXPECT_TRUE(Has(log.substr(third, fourth - third), "浏览器渲染失败：")) << GbkToUtf8(log);
-  EXPECT_TRUE(test::ChildrenNamed(kHelperName).empty());
+  EXPECT_EQ(Stored("planid=5"), 6);
+  EXPECT_EQ(Query(db_, "select count(distinct title) from info").Cell(0, 0), "6");
 }
 
 TEST_F(RenderPassTest, AStopMidRenderEndsTheRendererWithinASecondAndStoresNothing) {

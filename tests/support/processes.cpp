@@ -62,3 +62,20 @@ std::size_t ProportionalSetSize(pid_t pid) {
 }
 
 }  // namespace qw::test
+
+namespace qw::test {
+
+std::size_t GroupProportionalSetSize(pid_t group) {
+  std::size_t total = 0;
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return total;
+  while (const dirent* entry = ::readdir(proc)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(entry->d_name));
+    if (::getpgid(pid) == group) total += ProportionalSetSize(pid);
+  }
+  ::closedir(proc);
+  return total;
+}
+
+}  // namespace qw::test

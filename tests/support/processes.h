@@ -20,5 +20,7 @@ int ProcessesInGroup(pid_t group);
 
 // The proportional set size of a process, in bytes (0 when it cannot be read).
 std::size_t ProportionalSetSize(pid_t pid);
+// The same summed over every process of a process group.
+std::size_t GroupProportionalSetSize(pid_t group);
 
 }  // namespace qw::test

@@ -89,6 +89,10 @@ void ScriptBoardServer::Answer(const ReceivedRequest& request, ResponseStream& s
     case ScriptBoard::kJsonList:
       (void)stream.Send(MakeResponse(200, JsonShell(number), html + board.headerLines));
       return;
+    case ScriptBoard::kStaticList:
+      (void)stream.Send(MakeResponse(200, StaticList(board.articles) + "</body></html>",
+                                     "Content-Type: text/html; charset=utf-8\r\n" + board.headerLines));
+      return;
     case ScriptBoard::kGbkScriptList:
       (void)stream.Send(MakeResponse(200, GbkShell(number), html + board.headerLines));
       return;

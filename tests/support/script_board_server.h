@@ -16,6 +16,8 @@ namespace qw::test {
 enum class ScriptBoard {
   // A UTF-8 shell that builds its list from a JSON request.
   kJsonList,
+  // The same list in the page itself, as a page without scripts sends it.
+  kStaticList,
   // A GBK shell naming no encoding, whose list comes from a GBK script (JSONP) that names none either.
   kGbkScriptList,
   // The list is in the page itself, but the page never finishes loading.

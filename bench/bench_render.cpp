@@ -7,8 +7,8 @@
 //   BM_RenderWarm        the same through a renderer kept warm (goal: at most 0.8 s per page); the page's own
 //                        300 ms and the 500 ms of quiet that settle it are 0.8 s of it already
 //   BM_RenderRound/10    a monitoring pass over 10 such schemes on 10 boards, the renderer started and ended
-//                        by the pass, two pages at once; per_page_s is the pass time over 10. Sampled while it
-//                        runs: the engine's processes and their memory (anonymous resident, and PSS summed
+//                        by the pass, two pages at once; per_page_s is the pass time over 10. Sampled while
+//                        it runs: the engine's processes and their memory (anonymous resident, and PSS summed
 //                        over them); after it: the engine processes left (goal: 0)
 //   BM_ProgramBetweenRounds/rendered, /fetched
 //                        the program's own PSS after 20 more passes than a first one, over 10 schemes
@@ -57,7 +57,8 @@ double Seconds(Clock::time_point start) {
 struct Program {
   explicit Program(test::ScriptBoard kind, bool render) {
     std::vector<test::BoardArticle> articles;
-    for (int id = 40; id >= 1; --id) articles.push_back({id, QW_GBK("第") + std::to_string(id) + QW_GBK("篇帖子")});
+    for (int id = 40; id >= 1; --id)
+      articles.push_back({id, QW_GBK("第") + std::to_string(id) + QW_GBK("篇帖子")});
     OpenDatabase(db, dir / "mavo.sdb", true);
     std::string sql = test::StarterSchema();
     for (int board = 1; board <= kBoards; ++board) {

@@ -110,8 +110,8 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
       for (int i = 0; i < fresh; ++i) {
         ++lastId[board];
         ++expected;
-        shown[board].insert(shown[board].begin(),
-                            {lastId[board], "b" + std::to_string(board) + "-" + std::to_string(lastId[board])});
+        shown[board].insert(shown[board].begin(), {lastId[board], "b" + std::to_string(board) + "-" +
+                                                                      std::to_string(lastId[board])});
       }
       if (shown[board].size() > 40) shown[board].resize(40);
       boards.SetArticles(board, shown[board]);
@@ -154,15 +154,17 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
     const bool crashNoted = crashes + deadlines == 2;
     const std::size_t helpersLeft = test::ChildrenNamed(kHelperName).size();
     const int stored = ToInteger(Query(db, "select count(*) from info").Cell(0, 0));
-    const int distinct = ToInteger(Query(db, "select count(distinct planid||'/'||title) from info").Cell(0, 0));
-    const bool ok = seconds < std::chrono::duration<double>(roundLimit).count() && hangingNoted && crashNoted &&
-                    helpersLeft == 0 && stored == expected && distinct == stored;
+    const int distinct =
+        ToInteger(Query(db, "select count(distinct planid||'/'||title) from info").Cell(0, 0));
+    const bool ok = seconds < std::chrono::duration<double>(roundLimit).count() && hangingNoted &&
+                    crashNoted && helpersLeft == 0 && stored == expected && distinct == stored;
     if (!ok) {
       ++failures;
-      std::printf("round %d FAILED: %.1f s, deadline noted %d, crash noted %d, helpers left %zu, stored %d of %d "
-                  "(%d distinct)\n%s\n",
-                  round, seconds, hangingNoted, crashNoted, helpersLeft, stored, expected, distinct,
-                  GbkToUtf8(text).c_str());
+      std::printf(
+          "round %d FAILED: %.1f s, deadline noted %d, crash noted %d, helpers left %zu, stored %d of %d "
+          "(%d distinct)\n%s\n",
+          round, seconds, hangingNoted, crashNoted, helpersLeft, stored, expected, distinct,
+          GbkToUtf8(text).c_str());
     }
     if (round == 1) {
       ::malloc_trim(0);
@@ -176,15 +178,16 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
   }
   ::malloc_trim(0);
   std::printf(
-      "%d rounds over %d rendered schemes (page deadline %lld ms): %d failed; round time mean %.1f s, longest "
+      "%d rounds over %d rendered schemes (page deadline %lld ms): %d failed; round time mean %.1f s, "
+      "longest "
       "%.1f s; the crashing page failed %d times, the rest it was taken at its deadline\n"
       "articles stored %d, each once: %s\n"
-      "engine memory (anonymous resident, all its processes) at most %.0f MiB; engine processes between rounds: "
+      "engine memory (anonymous resident, all its processes) at most %.0f MiB; engine processes between "
+      "rounds: "
       "none found\n"
       "program resident %.1f MiB after round 1, %.1f MiB after round %d; PSS %.1f -> %.1f MiB\n",
       rounds, kSchemes, static_cast<long long>(deadline.count()), failures, total / rounds, longest, crashed,
-      expected,
-      failures == 0 ? "yes" : "no", static_cast<double>(enginePeak) / (1 << 20),
+      expected, failures == 0 ? "yes" : "no", static_cast<double>(enginePeak) / (1 << 20),
       static_cast<double>(residentFirst) / (1 << 20), static_cast<double>(Resident()) / (1 << 20), rounds,
       static_cast<double>(pssFirst) / (1 << 20),
       static_cast<double>(test::ProportionalSetSize(::getpid())) / (1 << 20));

@@ -106,7 +106,8 @@ class QuietPage final : public QWebEnginePage {
   void javaScriptAlert(const QUrl&, const QString&) override {}
   bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
   bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {
+  }
 };
 
 // Whether a cookie of this domain is sent to host: the host itself, or a domain above it.
@@ -186,7 +187,8 @@ PageRender::PageRender(RenderJob job, QObject* parent)
   connect(page_, &QWebEnginePage::loadingChanged, this, &PageRender::LoadingChanged);
   connect(page_, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-            if (status != QWebEnginePage::NormalTerminationStatus) Finish(std::nullopt, TerminationText(status));
+            if (status != QWebEnginePage::NormalTerminationStatus)
+              Finish(std::nullopt, TerminationText(status));
           });
   QWebEngineCookieStore* store = profile_->cookieStore();
   connect(store, &QWebEngineCookieStore::cookieAdded, this,
@@ -214,7 +216,8 @@ PageRender::~PageRender() {
 }
 
 void PageRender::Start() {
-  if (!url_.isValid() || (url_.scheme() != QLatin1String("http") && url_.scheme() != QLatin1String("https"))) {
+  if (!url_.isValid() ||
+      (url_.scheme() != QLatin1String("http") && url_.scheme() != QLatin1String("https"))) {
     Finish(std::nullopt, QStringLiteral("网址无效，只能渲染 http 或 https 网址"));
     return;
   }
@@ -227,7 +230,8 @@ void PageRender::Start() {
 
 void PageRender::GiveCookies() {
   QWebEngineCookieStore* store = profile_->cookieStore();
-  for (const QString& item : QString::fromStdString(job_.cookie).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+  for (const QString& item :
+       QString::fromStdString(job_.cookie).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
     const QString trimmed = item.trimmed();
     if (trimmed.isEmpty()) continue;
     const qsizetype equals = trimmed.indexOf(QLatin1Char('='));

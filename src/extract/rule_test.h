@@ -43,7 +43,7 @@ struct RuleTestResult {
 
 // A stop ends the fetch early; the result is then as for a failed fetch. A page through the browser gets a
 // renderer of its own, ended before this returns.
-RuleTestResult RunRuleTest(const RuleTestInput& input, const FetchLimits& limits = {}, std::stop_token stop = {},
-                           const RenderSettings& render = {});
+RuleTestResult RunRuleTest(const RuleTestInput& input, const FetchLimits& limits = {},
+                           std::stop_token stop = {}, const RenderSettings& render = {});
 
 }  // namespace qw

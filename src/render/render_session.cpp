@@ -90,7 +90,8 @@ std::shared_ptr<RenderSession::Helper> RenderSession::HelperForPage(std::string&
 
 RenderedPage RenderSession::Render(RenderJob job, std::stop_token stop) {
   std::unique_lock lock(mutex_);
-  if (!changed_.wait(lock, stop, [&] { return rendering_ < kRendersAtOnce; })) return Failed(QW_GBK("已停止"));
+  if (!changed_.wait(lock, stop, [&] { return rendering_ < kRendersAtOnce; }))
+    return Failed(QW_GBK("已停止"));
   ++rendering_;
   struct Turn {
     RenderSession& session;
@@ -208,7 +209,8 @@ void RenderSession::Read(std::shared_ptr<Helper> helper) {
     bool pagesOut = false;
     {
       std::lock_guard lock(mutex_);
-      for (const auto& [id, waiter] : waiters_) pagesOut = pagesOut || (waiter->helper == helper.get() && !waiter->done);
+      for (const auto& [id, waiter] : waiters_)
+        pagesOut = pagesOut || (waiter->helper == helper.get() && !waiter->done);
     }
     if (!pagesOut) continue;
     const std::size_t memory = helper->process->GroupMemory();
@@ -241,7 +243,8 @@ void RenderSession::End() {
       retired_.push_back(std::exchange(current_, nullptr));
     }
     changed_.wait_for(lock, kEndGrace, [&] {
-      return std::all_of(retired_.begin(), retired_.end(), [](const auto& helper) { return helper->readerDone; });
+      return std::all_of(retired_.begin(), retired_.end(),
+                         [](const auto& helper) { return helper->readerDone; });
     });
     for (const auto& helper : retired_) {
       if (!helper->readerDone) Fail(*helper, QW_GBK("渲染已结束"));

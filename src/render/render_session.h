@@ -1,7 +1,7 @@
 #pragma once
 // The renderer of one round: a helper process started when the round's first page to render needs it, which
-// renders that round's pages (two at most at once, further callers waiting their turn) and ends with the round,
-// so that no engine process lives between rounds.
+// renders that round's pages (two at most at once, further callers waiting their turn) and ends with the
+// round, so that no engine process lives between rounds.
 //
 // Nothing can hold a caller: every page has its deadline, after which the helper has a grace to hand over
 // what has rendered; a helper that misses it, crashes, floods its output or grows past its memory ceiling is

@@ -108,7 +108,8 @@ std::unique_ptr<RendererProcess> RendererProcess::Start(const std::string& path,
   sigaddset(&defaults, SIGTERM);
   sigaddset(&defaults, SIGHUP);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   std::vector<char*> arguments{const_cast<char*>(path.c_str()), nullptr};
   pid_t pid = 0;
@@ -176,7 +177,8 @@ std::string RendererProcess::Reap(std::chrono::milliseconds wait) {
   siginfo_t info{};
   for (;;) {
     info.si_pid = 0;
-    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_) {
+    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == pid_) {
       break;
     }
     if (std::chrono::steady_clock::now() >= deadline) break;

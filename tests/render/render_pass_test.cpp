@@ -41,7 +41,9 @@ std::vector<test::BoardArticle> Articles(int count, const std::string& prefix = 
   return articles;
 }
 
-bool Has(const std::string& text, const std::string& utf8) { return text.find(Utf8ToGbk(utf8)) != std::string::npos; }
+bool Has(const std::string& text, const std::string& utf8) {
+  return text.find(Utf8ToGbk(utf8)) != std::string::npos;
+}
 
 class RenderPassTest : public ::testing::Test {
  protected:
@@ -62,16 +64,20 @@ class RenderPassTest : public ::testing::Test {
     return std::stoi(Query(db_, "select count(*) from info where " + where).Cell(0, 0));
   }
 
-  void Pass(const std::vector<int>& queue) { RunMonitorWorker(kPassAll, queue, 0, context_, stop_.get_token()); }
+  void Pass(const std::vector<int>& queue) {
+    RunMonitorWorker(kPassAll, queue, 0, context_, stop_.get_token());
+  }
 
   // The helper of the running pass, once it has started.
   static pid_t Helper() {
     pid_t helper = 0;
-    EXPECT_TRUE(test::Eventually([&] {
-      const std::vector<pid_t> helpers = test::ChildrenNamed(kHelperName);
-      helper = helpers.empty() ? 0 : helpers[0];
-      return helper != 0;
-    }, seconds(10)));
+    EXPECT_TRUE(test::Eventually(
+        [&] {
+          const std::vector<pid_t> helpers = test::ChildrenNamed(kHelperName);
+          helper = helpers.empty() ? 0 : helpers[0];
+          return helper != 0;
+        },
+        seconds(10)));
     return helper;
   }
 
@@ -99,7 +105,8 @@ TEST_F(RenderPassTest, AScriptBuiltListIsCollectedThroughTheBrowserOnlyAndTheRen
   };
   Pass({3, 5});
   EXPECT_EQ(Stored("planid=3"), 40);
-  EXPECT_EQ(Query(db_, "select title,url from info where planid=3 order by id desc limit 1").Cell(0, 0), "T40");
+  EXPECT_EQ(Query(db_, "select title,url from info where planid=3 order by id desc limit 1").Cell(0, 0),
+            "T40");
   EXPECT_EQ(Query(db_, "select url from info where planid=3 and title='T7'").Cell(0, 0),
             "http://bbs.example/thread-7-1-1.html");
   // The plain fetch gets the shell, whose list is empty.
@@ -190,7 +197,8 @@ TEST_F(RenderPassTest, PagesThatBreakTheirRendererFailEveryRoundAndTheOthersStor
     EXPECT_TRUE(Has(log.substr(0, third), "浏览器渲染失败：页面的脚本一直在运行，到期限仍未交出内容"))
         << GbkToUtf8(log);
     // The page that builds without end crashes its renderer, its heap having a ceiling.
-    EXPECT_TRUE(Has(log.substr(third, fourth - third), "浏览器渲染失败：页面的渲染进程崩溃了")) << GbkToUtf8(log);
+    EXPECT_TRUE(Has(log.substr(third, fourth - third), "浏览器渲染失败：页面的渲染进程崩溃了"))
+        << GbkToUtf8(log);
     EXPECT_TRUE(test::ChildrenNamed(kHelperName).empty());
     boards_.SetArticles(3, Articles(6));
   }
@@ -262,12 +270,14 @@ TEST_F(RendererTest, APageWhoseEngineRendererIsKilledFailsAndTheHelperRendersThe
   ASSERT_TRUE(test::Eventually([&] { return boards_.ShellRequests(1) == 1; }, seconds(10)));
   // The engine's renderer of the page is a grandchild: the helper's zygote started it.
   pid_t renderer = 0;
-  ASSERT_TRUE(test::Eventually([&] {
-    for (pid_t zygote : test::ChildrenOf(test::ChildrenNamed(kHelperName).at(0))) {
-      for (pid_t child : test::ChildrenOf(zygote)) renderer = child;
-    }
-    return renderer != 0;
-  }, seconds(5)));
+  ASSERT_TRUE(test::Eventually(
+      [&] {
+        for (pid_t zygote : test::ChildrenOf(test::ChildrenNamed(kHelperName).at(0))) {
+          for (pid_t child : test::ChildrenOf(zygote)) renderer = child;
+        }
+        return renderer != 0;
+      },
+      seconds(5)));
   ::kill(renderer, SIGKILL);
   page.join();
   EXPECT_EQ(killed.failure, Utf8ToGbk("页面的渲染进程被终止了"));

@@ -64,7 +64,8 @@ TEST(RenderProtocolTest, LinesThatAreNotMessagesAreRefused) {
     EXPECT_FALSE(DecodeRenderAnswer(line)) << line;
   }
   // Members of another kind than written are left at their defaults.
-  const std::optional<RenderAnswer> odd = DecodeRenderAnswer("{\"id\":3,\"html\":5,\"deadline_hit\":\"yes\"}");
+  const std::optional<RenderAnswer> odd =
+      DecodeRenderAnswer("{\"id\":3,\"html\":5,\"deadline_hit\":\"yes\"}");
   ASSERT_TRUE(odd);
   EXPECT_TRUE(odd->html.empty());
   EXPECT_FALSE(odd->deadlineHit);

@@ -54,10 +54,11 @@ class RenderSessionTest : public ::testing::Test {
 };
 
 TEST_F(RenderSessionTest, AnAnsweringHelperServesEveryPageOfTheRoundAndEndsWithIt) {
-  const std::string helper = Helper(
-      "answers", std::string("while read -r line; do\n") + kReadId +
-                     "printf '{\"id\":%s,\"html\":\"<p>\\\\u4e2d</p>\",\"cookies\":\"a=1\",\"status\":200}\\n' "
-                     "\"$id\"\ndone\n");
+  const std::string helper =
+      Helper("answers",
+             std::string("while read -r line; do\n") + kReadId +
+                 "printf '{\"id\":%s,\"html\":\"<p>\\\\u4e2d</p>\",\"cookies\":\"a=1\",\"status\":200}\\n' "
+                 "\"$id\"\ndone\n");
   RenderSession session(Settings(helper));
   for (int page = 0; page < 3; ++page) {
     const RenderedPage rendered = session.Render(Job(), {});
@@ -108,15 +109,14 @@ TEST_P(FailingHelperTest, ThePageFailsWithTheReasonAndTheNextPageGetsAFreshHelpe
 
 INSTANTIATE_TEST_SUITE_P(
     Helpers, FailingHelperTest,
-    ::testing::Values(FailingHelper{"exits", "read -r line\nexit 3\n", "渲染程序意外退出（退出码 3）"},
-                      FailingHelper{"killed", "read -r line\nkill -9 $$\n", "渲染程序意外退出（信号 9）"},
-                      FailingHelper{"silent", "while read -r line; do :; done\nsleep 100\n", "渲染程序在期限内没有回应"},
-                      FailingHelper{"babbles", "read -r line\necho 'not an answer'\nsleep 100\n",
-                                    "渲染程序的回应无法识别"},
-                      FailingHelper{"floods", "read -r line\nyes | tr -d '\\n'\n", "渲染程序的回应过长", 5000},
-                      FailingHelper{"grows",
-                                    "read -r line\nx=$(head -c 200000000 /dev/zero | tr '\\0' a)\nsleep 100\n",
-                                    "渲染程序占用内存超过 64 MiB", 5000}),
+    ::testing::Values(
+        FailingHelper{"exits", "read -r line\nexit 3\n", "渲染程序意外退出（退出码 3）"},
+        FailingHelper{"killed", "read -r line\nkill -9 $$\n", "渲染程序意外退出（信号 9）"},
+        FailingHelper{"silent", "while read -r line; do :; done\nsleep 100\n", "渲染程序在期限内没有回应"},
+        FailingHelper{"babbles", "read -r line\necho 'not an answer'\nsleep 100\n", "渲染程序的回应无法识别"},
+        FailingHelper{"floods", "read -r line\nyes | tr -d '\\n'\n", "渲染程序的回应过长", 5000},
+        FailingHelper{"grows", "read -r line\nx=$(head -c 200000000 /dev/zero | tr '\\0' a)\nsleep 100\n",
+                      "渲染程序占用内存超过 64 MiB", 5000}),
     [](const ::testing::TestParamInfo<FailingHelper>& info) { return std::string(info.param.name); });
 
 TEST_F(RenderSessionTest, AHelperThatCannotStartFailsThePageAtOnce) {
@@ -144,10 +144,9 @@ TEST_F(RenderSessionTest, AStopKillsTheHelperAtOnce) {
 }
 
 TEST_F(RenderSessionTest, AnIdleHelperIsKilledByAStopToo) {
-  const std::string helper = Helper(
-      "answers-then-ignores-end",
-      std::string("trap '' TERM\nwhile read -r line; do\n") + kReadId +
-          "printf '{\"id\":%s,\"html\":\"x\"}\\n' \"$id\"\ndone\nsleep 100\n");
+  const std::string helper = Helper("answers-then-ignores-end",
+                                    std::string("trap '' TERM\nwhile read -r line; do\n") + kReadId +
+                                        "printf '{\"id\":%s,\"html\":\"x\"}\\n' \"$id\"\ndone\nsleep 100\n");
   std::stop_source stop;
   RenderSession session(Settings(helper), stop.get_token());
   EXPECT_EQ(session.Render(Job(), stop.get_token()).html, "x");
@@ -160,9 +159,9 @@ TEST_F(RenderSessionTest, AnIdleHelperIsKilledByAStopToo) {
 }
 
 TEST_F(RenderSessionTest, AHelperThatOutlivesItsInputIsKilledAtTheEndOfTheRound) {
-  const std::string helper = Helper(
-      "lingers", std::string("while read -r line; do\n") + kReadId +
-                     "printf '{\"id\":%s,\"html\":\"x\"}\\n' \"$id\"\ndone\nsleep 100 &\nsleep 100\n");
+  const std::string helper =
+      Helper("lingers", std::string("while read -r line; do\n") + kReadId +
+                            "printf '{\"id\":%s,\"html\":\"x\"}\\n' \"$id\"\ndone\nsleep 100 &\nsleep 100\n");
   RenderSession session(Settings(helper));
   EXPECT_EQ(session.Render(Job(), {}).html, "x");
   const pid_t pid = test::ChildrenNamed("lingers").at(0);

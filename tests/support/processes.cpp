@@ -25,7 +25,8 @@ std::vector<pid_t> ChildrenNamed(const std::string& name) {
     const std::size_t close = line.rfind(')');
     char state = 0;
     long parent = 0;
-    if (close == std::string::npos || std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) != 2) {
+    if (close == std::string::npos ||
+        std::sscanf(line.c_str() + close + 1, " %c %ld", &state, &parent) != 2) {
       continue;
     }
     if (parent != ::getpid() || state == 'Z') continue;

@@ -22,18 +22,19 @@ std::string JsonList(const std::vector<BoardArticle>& articles) {
 }
 
 std::string JsonShell(int number) {
-  return "<html><head><title>board</title></head><body><ul id=\"list\"></ul><script>" + std::string(kBuildList) +
-         "setTimeout(function(){var x=new XMLHttpRequest();x.open('GET','/board-" + std::to_string(number) +
+  return "<html><head><title>board</title></head><body><ul id=\"list\"></ul><script>" +
+         std::string(kBuildList) + "setTimeout(function(){var x=new XMLHttpRequest();x.open('GET','/board-" +
+         std::to_string(number) +
          "/list.json');x.onload=function(){build(JSON.parse(x.responseText));};x.send();},300);"
          "</script></body></html>";
 }
 
 // In GBK: the shell's text and the list's titles are read in the scheme's encoding, as neither names one.
 std::string GbkShell(int number) {
-  return Utf8ToGbk("<html><head><title>版块</title></head><body><h1>最新主题</h1><ul id=\"list\"></ul><script>") +
-         kBuildList +
-         "setTimeout(function(){var s=document.createElement('script');s.src='/board-" + std::to_string(number) +
-         "/list.js';document.body.appendChild(s);},300);</script></body></html>";
+  return Utf8ToGbk(
+             "<html><head><title>版块</title></head><body><h1>最新主题</h1><ul id=\"list\"></ul><script>") +
+         kBuildList + "setTimeout(function(){var s=document.createElement('script');s.src='/board-" +
+         std::to_string(number) + "/list.js';document.body.appendChild(s);},300);</script></body></html>";
 }
 
 std::string GbkScript(const std::vector<BoardArticle>& articles) {
@@ -48,7 +49,8 @@ std::string GbkScript(const std::vector<BoardArticle>& articles) {
 std::string StaticList(const std::vector<BoardArticle>& articles) {
   std::string page = "<html><body><ul id=\"list\">";
   for (const BoardArticle& a : articles) {
-    page += "<li><a href=\"thread-" + std::to_string(a.id) + "-1-1.html\">" + GbkToUtf8(a.title) + "</a></li>";
+    page +=
+        "<li><a href=\"thread-" + std::to_string(a.id) + "-1-1.html\">" + GbkToUtf8(a.title) + "</a></li>";
   }
   return page + "</ul>";
 }
@@ -82,7 +84,8 @@ void ScriptBoardServer::Answer(const ReceivedRequest& request, ResponseStream& s
     return;
   }
   if (target.ends_with("/list.js")) {
-    (void)stream.Send(MakeResponse(200, GbkScript(board.articles), "Content-Type: application/javascript\r\n"));
+    (void)stream.Send(
+        MakeResponse(200, GbkScript(board.articles), "Content-Type: application/javascript\r\n"));
     return;
   }
   switch (board.kind) {
@@ -98,14 +101,15 @@ void ScriptBoardServer::Answer(const ReceivedRequest& request, ResponseStream& s
       return;
     case ScriptBoard::kNeverEnds:
       // No length and no end: the page is still loading when the connection is dropped.
-      if (stream.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n\r\n" +
-                      StaticList(board.articles))) {
+      if (stream.Send(
+              "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n\r\n" +
+              StaticList(board.articles))) {
         stream.Hold();
       }
       return;
     case ScriptBoard::kLoopsForever:
-      (void)stream.Send(
-          MakeResponse(200, "<html><body><ul id=\"list\"></ul><script>for(;;){}</script></body></html>", html));
+      (void)stream.Send(MakeResponse(
+          200, "<html><body><ul id=\"list\"></ul><script>for(;;){}</script></body></html>", html));
       return;
     case ScriptBoard::kEatsMemory:
       (void)stream.Send(MakeResponse(

@@ -86,9 +86,12 @@ class Fixture {
     limits.connectTimeout = std::chrono::milliseconds(2000);
     limits.stallTimeout = std::chrono::milliseconds(600);
     limits.totalTimeout = std::chrono::milliseconds(5000);
-    ui::OptionsContext context{
-        harness->Store(), dir.Database(), harness->Window().Settings(), harness->Window().Sql(),
-        [this](const QString& address) { harness->Window().OpenWebAddress(address); }, limits};
+    ui::OptionsContext context{harness->Store(),
+                               dir.Database(),
+                               harness->Window().Settings(),
+                               harness->Window().Sql(),
+                               [this](const QString& address) { harness->Window().OpenWebAddress(address); },
+                               limits};
     context.render.helperPath = std::move(renderer);
     window = std::make_unique<ui::OptionsWindow>(std::move(context), tab);
     return *window;
@@ -434,7 +437,8 @@ class OptionsWindowTest : public QObject {
   void leavingTheExpressionBoxLocksNothing() {
     // A page that the second of the offered expressions matches, tested with that expression typed in.
     Fixture f;
-    f.SetPage("<html><body><a href=\"t1.html\" onclick=\"atarget(this)\" class=\"xst\" >T1</a></body></html>");
+    f.SetPage(
+        "<html><body><a href=\"t1.html\" onclick=\"atarget(this)\" class=\"xst\" >T1</a></body></html>");
     f.Open(1);
     auto& expression = f.Find<QComboBox>("正则框");
     auto& save = f.Find<QPushButton>("按钮_保存配置");
@@ -585,7 +589,8 @@ class OptionsWindowTest : public QObject {
     f.Find<QCheckBox>("gbk").setChecked(false);
     f.Find<QLineEdit>("采集前").setText(QStringLiteral("<ul id=\"list\">"));
     f.Find<QLineEdit>("采集后").setText(QStringLiteral("</ul>"));
-    f.Find<QComboBox>("正则框").setEditText(QStringLiteral(R"re(<a href="thread-(\d+)-1-1\.html">([^<]+)</a>)re"));
+    f.Find<QComboBox>("正则框").setEditText(
+        QStringLiteral(R"re(<a href="thread-(\d+)-1-1\.html">([^<]+)</a>)re"));
 
     // Fetched, the shell has no articles; through the browser its script builds all forty.
     f.Editor().TestRule();

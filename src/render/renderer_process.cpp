@@ -24,6 +24,8 @@ namespace {
 
 // How long a write to a helper that does not read may wait before the helper counts as stuck.
 constexpr int kSendPatienceMs = 2000;
+// How long the processes of a killed group may take to end.
+constexpr std::chrono::milliseconds kDrainPatience{1000};
 
 std::string SystemError(int code) { return Utf8ToGbk(std::strerror(code)); }
 
@@ -186,6 +188,12 @@ std::string RendererProcess::Reap(std::chrono::milliseconds wait) {
   }
   std::lock_guard lock(mutex_);
   ::kill(-pid_, SIGKILL);
+  // A killed process lives on for a moment while it ends; the helper is reaped, and the round over, only once
+  // none of its group is left.
+  const auto drained = std::chrono::steady_clock::now() + kDrainPatience;
+  while (ProcessGroupUsage(pid_).processes > 0 && std::chrono::steady_clock::now() < drained) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   int status = 0;
   while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }

@@ -7,8 +7,8 @@
 //   soak_render --deadline-ms D   a shorter deadline, for a quicker soak
 //   soak_render --helper PATH     another renderer helper than the one built beside it
 //
-// Checks that every round ends (within the deadline, the helper's grace and a margin), that no engine process
-// is left between rounds, and that every article the eight boards showed is stored exactly once; prints the
+// Checks that every round ends (within the deadline, the helper's grace and a margin), that no helper and no
+// engine process of one is left between rounds, and that every article the eight boards showed is stored exactly once; prints the
 // round times, the peak memory of the engine's processes and the program's resident and proportional memory
 // after the first and the last round.
 
@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,6 +102,7 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
   std::size_t pssFirst = 0;
   int failures = 0;
   int crashed = 0;
+  std::size_t helpersSeen = 0;
   int expected = 0;
   for (int round = 1; round <= rounds; ++round) {
     // Each good board gains up to three articles; its page shows its newest 40.
@@ -124,9 +126,11 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
     context.pauseAfterStore = [] {};
     context.render = settings;
     std::atomic<bool> done{false};
+    std::set<pid_t> helpers;
     std::thread sampler([&] {
       while (!done.load()) {
         for (pid_t helper : test::ChildrenNamed(kHelperName)) {
+          helpers.insert(helper);
           enginePeak = std::max(enginePeak, ProcessGroupUsage(helper).memory);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -152,7 +156,10 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
     crashed += crashes;
     const bool hangingNoted = deadlines >= 1;
     const bool crashNoted = crashes + deadlines == 2;
-    const std::size_t helpersLeft = test::ChildrenNamed(kHelperName).size();
+    // Every helper of the round and every engine process it started (its group) has gone.
+    std::size_t helpersLeft = test::ChildrenNamed(kHelperName).size();
+    for (pid_t helper : helpers) helpersLeft += static_cast<std::size_t>(test::ProcessesInGroup(helper));
+    helpersSeen += helpers.size();
     const int stored = ToInteger(Query(db, "select count(*) from info").Cell(0, 0));
     const int distinct =
         ToInteger(Query(db, "select count(distinct planid||'/'||title) from info").Cell(0, 0));
@@ -182,12 +189,11 @@ int Run(int rounds, std::chrono::milliseconds deadline, const std::string& helpe
       "longest "
       "%.1f s; the crashing page failed %d times, the rest it was taken at its deadline\n"
       "articles stored %d, each once: %s\n"
-      "engine memory (anonymous resident, all its processes) at most %.0f MiB; engine processes between "
-      "rounds: "
-      "none found\n"
+      "engine memory (anonymous resident, all its processes) at most %.0f MiB; %zu helpers started, none of "
+      "them nor any of their engine processes left after its round\n"
       "program resident %.1f MiB after round 1, %.1f MiB after round %d; PSS %.1f -> %.1f MiB\n",
       rounds, kSchemes, static_cast<long long>(deadline.count()), failures, total / rounds, longest, crashed,
-      expected, failures == 0 ? "yes" : "no", static_cast<double>(enginePeak) / (1 << 20),
+      expected, failures == 0 ? "yes" : "no", static_cast<double>(enginePeak) / (1 << 20), helpersSeen,
       static_cast<double>(residentFirst) / (1 << 20), static_cast<double>(Resident()) / (1 << 20), rounds,
       static_cast<double>(pssFirst) / (1 << 20),
       static_cast<double>(test::ProportionalSetSize(::getpid())) / (1 << 20));

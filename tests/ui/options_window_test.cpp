@@ -625,6 +625,15 @@ class OptionsWindowTest : public QObject {
     f.Editor().SaveScheme();
     QCOMPARE(options(), (std::vector<std::vector<std::string>>{{"2", "render", "1"}}));
 
+    // Options a deleted scheme left behind under the id the next scheme gets are not the new scheme's.
+    f.dir.Sql("insert into scheme_options(id,name,value) values(3,'render','1')");
+    f.List().loadRequested(ui::LoadMode::New, {});
+    QVERIFY(!render.isChecked());
+    f.Find<QLineEdit>("编辑框_站名").setText(QStringLiteral("普通论坛"));
+    f.Editor().SaveScheme();
+    QCOMPARE(RuleRows(f.dir, "id").back().at(0), QStringLiteral("3"));
+    QCOMPARE(options(), (std::vector<std::vector<std::string>>{{"2", "render", "1"}}));
+
     // Without its helper the browser gives a reason, not an empty region.
     f.window.reset();
     f.Open(1, (f.dir.Path() / "missing-helper").string());

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,10 +79,11 @@ std::unique_ptr<RendererProcess> RendererProcess::Start(const std::string& path,
     why = QW_GBK("找不到渲染程序 ") + path;
     return nullptr;
   }
-  // Only the helper's ends of the pipes reach it; the program's ends are closed in every child.
+  // Only the helper's ends reach it; the program's ends are closed in every child. The way in is a socket,
+  // so that writing to a helper that has gone fails instead of raising SIGPIPE in the program.
   int toHelper[2];
   int fromHelper[2];
-  if (::pipe2(toHelper, O_CLOEXEC) != 0) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, toHelper) != 0) {
     why = QW_GBK("无法建立管道：") + SystemError(errno);
     return nullptr;
   }
@@ -141,7 +143,7 @@ bool RendererProcess::Send(std::string_view line) {
   std::lock_guard lock(mutex_);
   if (input_ < 0) return false;
   while (!line.empty()) {
-    const ssize_t n = ::write(input_, line.data(), line.size());
+    const ssize_t n = ::send(input_, line.data(), line.size(), MSG_NOSIGNAL);
     if (n > 0) {
       line.remove_prefix(static_cast<std::size_t>(n));
       continue;

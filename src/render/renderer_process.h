@@ -1,5 +1,5 @@
 #pragma once
-// One renderer helper process, as the program holds it: started in a process group of its own with a pipe
+// One renderer helper process, as the program holds it: started in a process group of its own with a channel
 // each way, so that it and every engine process it starts can be ended at once, and reaped when it has gone.
 // Thread-safe: the reading thread reaps it while others may kill it.
 

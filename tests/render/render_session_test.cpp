@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -118,6 +119,26 @@ INSTANTIATE_TEST_SUITE_P(
         FailingHelper{"grows", "read -r line\nx=$(head -c 200000000 /dev/zero | tr '\\0' a)\nsleep 100\n",
                       "渲染程序占用内存超过 64 MiB", 5000}),
     [](const ::testing::TestParamInfo<FailingHelper>& info) { return std::string(info.param.name); });
+
+TEST_F(RenderSessionTest, AHelperThatStopsReadingFailsThePageWithoutHarmToTheProgram) {
+  // It answers one job, then closes its input and lingers: writing the next job to it must fail, not raise
+  // SIGPIPE, which would end the program.
+  const std::string helper = Helper(
+      "deaf", std::string("read -r line\n") + kReadId +
+                  "printf '{\"id\":%s,\"html\":\"x\"}\\n' \"$id\"\nexec 0<&-\nsleep 100\n");
+  RenderSession session(Settings(helper));
+  EXPECT_EQ(session.Render(Job(), {}).html, "x");
+  ASSERT_TRUE(test::Eventually([&] {
+    const std::vector<pid_t> deaf = test::ChildrenNamed("deaf");
+    if (deaf.empty()) return false;
+    // The helper's input is closed once it holds no descriptor 0.
+    std::error_code error;
+    return !std::filesystem::exists("/proc/" + std::to_string(deaf[0]) + "/fd/0", error);
+  }));
+  EXPECT_EQ(session.Render(Job(), {}).failure, Utf8ToGbk("渲染程序不接收任务"));
+  EXPECT_EQ(session.Render(Job(), {}).html, "x");
+  EXPECT_EQ(session.Counts().helpersStarted, 2);
+}
 
 TEST_F(RenderSessionTest, AHelperThatCannotStartFailsThePageAtOnce) {
   RenderSession session(Settings((dir_ / "missing").string()));

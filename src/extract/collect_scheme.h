@@ -81,9 +81,9 @@ struct FetchedPage {
   // The request's cookie merged with those the response set; the scheme's cookie once the page is judged.
   std::string mergedCookie;
   // Why a page got through the browser is missing ("浏览器渲染失败：…"), in GBK; empty otherwise.
-  std::string failure;
+  std::string failure{};
   // A page the browser handed over when its deadline came, before it had settled: says so, in GBK.
-  std::string note;
+  std::string note{};
 };
 
 // The fetch step. Touches nothing shared, so it may run on any thread; a stop aborts the transfer. A page

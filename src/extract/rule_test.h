@@ -34,8 +34,8 @@ struct RuleTestResult {
   // The capture region; empty when the fetch failed, the page was empty or a marker was not found.
   std::string region;
   // Why the browser gave no page ("浏览器渲染失败：…"), or that it gave what it had at its deadline; GBK.
-  std::string failure;
-  std::string note;
+  std::string failure{};
+  std::string note{};
   std::vector<Hit> hits;
   // Capturing groups of the pattern (0 when it does not compile).
   int groupCount = 0;

@@ -364,10 +364,7 @@ TEST_F(CollectSchemeTest, APageJudgedAfterAStopLeavesNoTrace) {
   std::stop_source stop;
   stop.request_stop();
   context_.stop = stop.get_token();
-  FetchedPage page;
-  page.text = ListPage({{1, "A"}});
-  page.mergedCookie = "seen=yes; sid=1";
-  CollectFetchedPage(id, *cache_.Row(id), page, context_);
+  CollectFetchedPage(id, *cache_.Row(id), FetchedPage{ListPage({{1, "A"}}), "seen=yes; sid=1"}, context_);
   EXPECT_EQ(cache_.Get(id, kRuleCookie), "sid=1");
   EXPECT_TRUE(StoredTitles().empty());
   EXPECT_TRUE(log_.Text().empty());

@@ -87,9 +87,9 @@ SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
                                               output_, results_, [this] { Unlock(); }},
                            fetchLimits, render, this);
   proposer_ = new SchemeProposer(
-      ProposerControls{url_, gbk_, cookie_, ua_, before_, after_, expression_, titleIndex_, idIndex_,
+      ProposerControls{url_, gbk_, render_, cookie_, ua_, before_, after_, expression_, titleIndex_, idIndex_,
                        spareIndex_, urlTemplate_, [this](int mode) { SetEditorMode(mode); }},
-      *tester_, std::move(fetchLimits), this);
+      *tester_, std::move(fetchLimits), std::move(render), this);
   PlaceProposer();
   Connect();
 }

@@ -7,8 +7,8 @@
 #   make bench            build and run the benchmarks (release build in build-bench/)
 #   make soak             3,000 monitoring cycles or more over changing boards (SOAK_CYCLES), the memory held
 #                         to 512 KiB of growth over 2,000 cycles once SQLite's caches are full, then the CPU of
-#                         a 60 s wait, then 100
-#                         rounds over ten schemes fetched through the browser, two broken on purpose
+#                         a 60 s wait, then 100 rounds over ten schemes fetched through the browser, two broken
+#                         on purpose
 #   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format           clang-format every source file
 #   make install          build, then install into PREFIX (default ~/.local): the program in

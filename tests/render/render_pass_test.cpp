@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string_view>
 #include <thread>
 
 #include "extract/collect_scheme.h"
@@ -34,6 +35,8 @@ using test::ScriptBoard;
 
 constexpr char kStamp[] = "2026-12-10 9:5 7";
 constexpr char kHelperName[] = "quillwatch-render";
+// A build of the core alone builds no helper.
+constexpr char kNoHelper[] = "the renderer helper is not built with the core alone";
 
 std::vector<test::BoardArticle> Articles(int count, const std::string& prefix = "T") {
   std::vector<test::BoardArticle> articles;
@@ -48,6 +51,7 @@ bool Has(const std::string& text, const std::string& utf8) {
 class RenderPassTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (std::string_view(QW_RENDER_BIN).empty()) GTEST_SKIP() << kNoHelper;
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", true), OpenResult::Opened);
     ASSERT_TRUE(Execute(db_, test::StarterSchema()));
     context_.pauseAfterStore = [] {};
@@ -228,6 +232,10 @@ TEST_F(RenderPassTest, AStopMidRenderEndsTheRendererWithinASecondAndStoresNothin
 class RendererTest : public ::testing::Test {
  protected:
   RendererTest() { settings_.helperPath = QW_RENDER_BIN; }
+
+  void SetUp() override {
+    if (settings_.helperPath.empty()) GTEST_SKIP() << kNoHelper;
+  }
 
   RenderJob Job(int board) const {
     RenderJob job;

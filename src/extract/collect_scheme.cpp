@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "extract/pipeline.h"
+#include "fetch/cookies.h"
 #include "log/status_log.h"
+#include "render/render_session.h"
 #include "storage/sql_literal.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
@@ -48,9 +50,16 @@ class Pass {
     if (Stopped()) return {};
     outcome_.judged = true;
     outcome_.fetch = page.fetch;
+    outcome_.renderDeadlineHit = page.deadlineHit;
     // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
     context_.cache.Set(id_, kRuleCookie, page.mergedCookie);
-    Collect(Snapshot(row), page.text);
+    if (!page.failure.empty()) {
+      // The browser gave no page: its reason says more than an empty region would.
+      context_.log.AppendStatusLine(page.failure);
+    } else {
+      if (!page.note.empty()) context_.log.AppendStatusLine(page.note);
+      Collect(Snapshot(row), page.text);
+    }
     End();
     return std::move(outcome_);
   }
@@ -218,11 +227,46 @@ bool CompletedSchemes::IsComplete(int id) const {
   return ids_.contains(id);
 }
 
-PageRequest PageRequestOf(const SchemeRow& row) {
-  return {row[kRuleUrl], row[kRuleCookie], row[kRuleUa], row[kRuleCode]};
+bool RendersPage(const SchemeOptions& options) { return OptionOf(options, kRenderOption) == "1"; }
+
+PageRequest PageRequestOf(const SchemeRow& row, const SchemeOptions& options) {
+  return {row[kRuleUrl], row[kRuleCookie], row[kRuleUa], row[kRuleCode], RendersPage(options)};
 }
 
-FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop) {
+namespace {
+
+// The page through the browser. The browser reads the page's bytes in the encoding the page names, or else in
+// the scheme's, and hands the document back as UTF-8 whatever the page was: it becomes GBK here for every
+// scheme, as a fetched UTF-8 page does.
+FetchedPage RenderSchemePage(const PageRequest& request, std::stop_token stop, RenderSession* renderer) {
+  std::optional<RenderSession> own;
+  if (renderer == nullptr) renderer = &own.emplace(RenderSettings{}, stop);
+  RenderJob job;
+  job.url = GbkToUtf8(request.url);
+  job.ua = GbkToUtf8(request.ua);
+  job.cookie = GbkToUtf8(request.cookie);
+  job.encoding = request.code == "1" ? "GBK" : "UTF-8";
+  const RenderedPage rendered = renderer->Render(std::move(job), stop);
+
+  FetchedPage page;
+  page.mergedCookie = request.cookie;
+  if (!rendered.failure.empty()) {
+    page.failure = QW_GBK("浏览器渲染失败：") + rendered.failure;
+    page.fetch.error = page.failure;
+    return page;
+  }
+  MergeCookies(page.mergedCookie, Utf8ToGbk(rendered.cookies));
+  page.text = FlattenLines(Utf8ToGbk(rendered.html));
+  page.deadlineHit = rendered.deadlineHit;
+  if (rendered.deadlineHit) page.note = QW_GBK("浏览器渲染到期限时页面仍未静止，已用当时渲染出的内容");
+  return page;
+}
+
+}  // namespace
+
+FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop,
+                            RenderSession* renderer) {
+  if (request.render) return RenderSchemePage(request, std::move(stop), renderer);
   FetchedPage page;
   page.mergedCookie = request.cookie;
   page.text = FlattenLines(FetchPageText(request.url, page.mergedCookie, request.ua, request.code, limits,
@@ -244,7 +288,9 @@ SchemeOutcome CollectScheme(int id, CollectContext& context) {
     ReportMissingScheme(id, context);
     return {};
   }
-  return CollectFetchedPage(id, *row, FetchSchemePage(PageRequestOf(*row), context.fetchLimits, context.stop),
+  return CollectFetchedPage(id, *row,
+                            FetchSchemePage(PageRequestOf(*row, context.cache.Options(id)),
+                                            context.fetchLimits, context.stop, context.renderer),
                             context);
 }
 

@@ -93,8 +93,8 @@ class Pass {
       // Up to the last article seen there is nothing new; whether the expression still finds that article
       // tells an unchanged page from one whose layout changed. The first hit ends the search, and it is
       // near the region's start.
-      outcome_.nothingNew = narrowed && !region.empty() &&
-                            MatchesAny(s.pattern, CutRegion(page, wholeBefore, wholeAfter));
+      outcome_.nothingNew =
+          narrowed && !region.empty() && MatchesAny(s.pattern, CutRegion(page, wholeBefore, wholeAfter));
       return;
     }
 
@@ -145,10 +145,9 @@ class Pass {
     const std::string highestText = std::to_string(highestId);
     context_.cache.Set(id_, kRuleArttile, newMarker);
     context_.cache.Set(id_, kRuleLastid, highestText);
-    const SqlResult update =
-        context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" +
-                         SqlQuoted(lastUrl) + "',lasttime='" + SqlQuoted(Timestamp()) +
-                         "',lastid=" + highestText + " where id=" + idText_);
+    const SqlResult update = context_.sql.Run(
+        "update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
+        "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText + " where id=" + idText_);
     // A marker that did not reach the database comes back with the next refresh of the cache; until one
     // does, the scheme's passes go on looking their hits up.
     if (update.ok) {

@@ -391,7 +391,12 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
 SchemeOptions SchemeEditor::Options() const {
   SchemeOptions options = loadedOptions_;
   PutKeywordLists(options, keywords_->Lists());
-  options[std::string(kRenderOption)] = render_->isChecked() ? "1" : "";
+  const std::string render(kRenderOption);
+  if (render_->isChecked()) {
+    options[render] = "1";
+  } else {
+    options.erase(render);
+  }
   std::erase_if(options, [](const auto& option) { return option.second.empty(); });
   return options;
 }

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "extract/collect_scheme.h"
+#include "health/health_book.h"
 #include "log/status_log.h"
 #include "monitor/monitor_worker.h"
 #include "monitor/scheme_locks.h"
@@ -57,6 +58,7 @@ class RenderPassTest : public ::testing::Test {
     context_.pauseAfterStore = [] {};
     context_.timestamp = [] { return std::string(kStamp); };
     context_.render.helperPath = QW_RENDER_BIN;
+    context_.health = &health_;
   }
 
   void AddScheme(int id, int board, bool render) {
@@ -91,6 +93,7 @@ class RenderPassTest : public ::testing::Test {
   SchemeCache cache_;
   SchemeLocks locks_;
   CompletedSchemes completed_;
+  HealthBook health_;
   std::atomic<bool> flag_{false};
   std::stop_source stop_;
   MemoryStatusLog memory_;
@@ -178,6 +181,9 @@ TEST_F(RenderPassTest, APageThatNeverStopsLoadingIsTakenAsItStandsAtItsDeadline)
   EXPECT_LT(Clock::now() - started, seconds(6));
   EXPECT_EQ(Stored(), 3);
   EXPECT_TRUE(Has(memory_.Text(), "浏览器渲染到期限时页面仍未静止，已用当时渲染出的内容"));
+  // The health records that the deadline was hit, without a failure.
+  EXPECT_EQ(GbkToUtf8(health_.Of(3).outcome), "匹配3条，新增3篇（浏览器渲染到期限）");
+  EXPECT_EQ(health_.Of(3).failures, 0);
 }
 
 TEST_F(RenderPassTest, PagesThatBreakTheirRendererFailEveryRoundAndTheOthersStoreEachArticleOnce) {
@@ -208,6 +214,12 @@ TEST_F(RenderPassTest, PagesThatBreakTheirRendererFailEveryRoundAndTheOthersStor
   }
   EXPECT_EQ(Stored("planid in (3,4)"), 0);
   EXPECT_EQ(Stored("planid=5"), 6);
+  // Each broken page is a failure of its scheme in its health, with the browser's reason.
+  EXPECT_EQ(GbkToUtf8(health_.Of(3).outcome), "浏览器渲染失败：页面的脚本一直在运行，到期限仍未交出内容");
+  EXPECT_EQ(health_.Of(3).failures, 2);
+  EXPECT_EQ(GbkToUtf8(health_.Of(4).outcome), "浏览器渲染失败：页面的渲染进程崩溃了");
+  EXPECT_EQ(health_.Of(4).failures, 2);
+  EXPECT_EQ(health_.Of(5).failures, 0);
   EXPECT_EQ(Query(db_, "select count(distinct title) from info").Cell(0, 0), "6");
 }
 

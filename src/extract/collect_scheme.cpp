@@ -254,6 +254,8 @@ FetchedPage RenderSchemePage(const PageRequest& request, std::stop_token stop, R
     page.fetch.error = page.failure;
     return page;
   }
+  // The status of the page's own response, which the health reads as it reads a fetch's.
+  page.fetch.status = rendered.status;
   MergeCookies(page.mergedCookie, Utf8ToGbk(rendered.cookies));
   page.text = FlattenLines(Utf8ToGbk(rendered.html));
   page.deadlineHit = rendered.deadlineHit;

@@ -170,6 +170,15 @@ TEST_F(RenderPassTest, AGbkBoardIsReadInTheSchemesEncodingAndStoredInGbk) {
   EXPECT_EQ(Stored("title='" + Utf8ToGbk("第二个新帖") + "'"), 1);
 }
 
+TEST_F(RenderPassTest, AnErrorStatusSeenByTheBrowserIsAFailureOfTheSchemesHealth) {
+  boards_.SetKind(1, ScriptBoard::kForbidden);
+  boards_.SetArticles(1, Articles(2));
+  AddScheme(3, 1, true);
+  Pass({3});
+  EXPECT_EQ(GbkToUtf8(health_.Of(3).outcome), "HTTP 403");
+  EXPECT_EQ(health_.Of(3).failures, 1);
+}
+
 TEST_F(RenderPassTest, APageThatNeverStopsLoadingIsTakenAsItStandsAtItsDeadline) {
   boards_.SetKind(1, ScriptBoard::kNeverEnds);
   boards_.SetArticles(1, Articles(3));

@@ -93,7 +93,9 @@ void ScriptBoardServer::Answer(const ReceivedRequest& request, ResponseStream& s
       (void)stream.Send(MakeResponse(200, JsonShell(number), html + board.headerLines));
       return;
     case ScriptBoard::kStaticList:
-      (void)stream.Send(MakeResponse(200, StaticList(board.articles) + "</body></html>",
+    case ScriptBoard::kForbidden:
+      (void)stream.Send(MakeResponse(board.kind == ScriptBoard::kForbidden ? 403 : 200,
+                                     StaticList(board.articles) + "</body></html>",
                                      "Content-Type: text/html; charset=utf-8\r\n" + board.headerLines));
       return;
     case ScriptBoard::kGbkScriptList:

@@ -18,6 +18,8 @@ enum class ScriptBoard {
   kJsonList,
   // The same list in the page itself, as a page without scripts sends it.
   kStaticList,
+  // That page with the status 403.
+  kForbidden,
   // A GBK shell naming no encoding, whose list comes from a GBK script (JSONP) that names none either.
   kGbkScriptList,
   // The list is in the page itself, but the page never finishes loading.

@@ -7,7 +7,8 @@
 #   make bench            build and run the benchmarks (release build in build-bench/)
 #   make soak             3,000 monitoring cycles or more over changing boards (SOAK_CYCLES), the memory held
 #                         to 512 KiB of growth over 2,000 cycles once SQLite's caches are full, then the CPU of
-#                         a 60 s wait
+#                         a 60 s wait, then 100 rounds over ten schemes fetched through the browser, two broken
+#                         on purpose
 #   make fuzz             build the libFuzzer targets with clang and run each for FUZZ_SECONDS
 #   make format           clang-format every source file
 #   make install          build, then install into PREFIX (default ~/.local): the program in
@@ -66,9 +67,10 @@ bench: deps
 
 soak: deps
 	@cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQW_BENCH=ON -DQW_TESTS=OFF >/dev/null
-	@cmake --build build-bench -j $(JOBS) --target soak_monitor
+	@cmake --build build-bench -j $(JOBS) --target soak_monitor soak_render
 	build-bench/bench/soak_monitor --cycles $(SOAK_CYCLES)
 	build-bench/bench/soak_monitor --idle 60
+	build-bench/bench/soak_render
 
 fuzz: deps
 	@CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQW_FUZZ=ON -DQW_TESTS=OFF >/dev/null

@@ -19,6 +19,7 @@
 #include "ui/main/message_boxes.h"
 #include "ui/main/program_look.h"
 #include "ui/main/qt_message_pump.h"
+#include "ui/notify/desktop_notifier.h"
 
 namespace qw::bench {
 

@@ -1,5 +1,5 @@
-# `make install`: the program, its helper and the command-line tools in a directory of their own, links in bin/, the
-# desktop entry, the icon and a starter database that is laid only where none exists.
+# `make install`: the program, its two helpers and the command-line tools in a directory of their own, links
+# in bin/, the desktop entry, the icon and a starter database that is laid only where none exists.
 include(${CMAKE_CURRENT_LIST_DIR}/InstallLayout.cmake)
 
 # Without a prefix of its own, cmake --install follows `make install`: into the user's own ~/.local.
@@ -7,8 +7,9 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT AND DEFINED ENV{HOME})
   set(CMAKE_INSTALL_PREFIX "$ENV{HOME}/.local" CACHE PATH "Install prefix" FORCE)
 endif()
 
-# qw-propose and qw-schemes, the command-line tools, go beside the program.
-install(TARGETS quillwatch quillwatch-homepage qw-propose qw-schemes RUNTIME DESTINATION ${QW_PROGRAM_DIR})
+# qw-propose and qw-schemes, the command-line tools, and the page renderer go beside the program.
+install(TARGETS quillwatch quillwatch-homepage quillwatch-render qw-propose qw-schemes RUNTIME DESTINATION
+  ${QW_PROGRAM_DIR})
 
 # The links are relative, so a tree staged under DESTDIR still points at its own program. The program finds its
 # directory through the link, as it resolves its own path.

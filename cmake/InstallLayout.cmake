@@ -12,6 +12,7 @@ set(QW_INSTALLED_FILES
   bin/qw-schemes
   ${QW_PROGRAM_DIR}/quillwatch
   ${QW_PROGRAM_DIR}/quillwatch-homepage
+  ${QW_PROGRAM_DIR}/quillwatch-render
   ${QW_PROGRAM_DIR}/qw-propose
   ${QW_PROGRAM_DIR}/qw-schemes
   share/applications/quillwatch.desktop

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev libqt6svg6
   libcurl4-openssl-dev libssl-dev openssl libsqlite3-dev libboost-regex-dev
-  # proposing a scheme: an HTML5 parser; JSON for the scheme files and qw-propose
+  # proposing a scheme: an HTML5 parser; JSON for the scheme files, qw-propose and the renderer's protocol
   libgumbo-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev xvfb xauth

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "extract/pipeline.h"
+#include "fetch/cookies.h"
 #include "log/status_log.h"
+#include "render/render_session.h"
 #include "storage/sql_literal.h"
 #include "storage/sql_runner.h"
 #include "text/encoding.h"
@@ -48,9 +50,16 @@ class Pass {
     if (Stopped()) return {};
     outcome_.judged = true;
     outcome_.fetch = page.fetch;
+    outcome_.renderDeadlineHit = page.deadlineHit;
     // The merged cookie is what the next fetch of this scheme sends, until the cache is rebuilt.
     context_.cache.Set(id_, kRuleCookie, page.mergedCookie);
-    Collect(Snapshot(row), page.text);
+    if (!page.failure.empty()) {
+      // The browser gave no page: its reason says more than an empty region would.
+      context_.log.AppendStatusLine(page.failure);
+    } else {
+      if (!page.note.empty()) context_.log.AppendStatusLine(page.note);
+      Collect(Snapshot(row), page.text);
+    }
     End();
     return std::move(outcome_);
   }
@@ -84,8 +93,8 @@ class Pass {
       // Up to the last article seen there is nothing new; whether the expression still finds that article
       // tells an unchanged page from one whose layout changed. The first hit ends the search, and it is
       // near the region's start.
-      outcome_.nothingNew = narrowed && !region.empty() &&
-                            MatchesAny(s.pattern, CutRegion(page, wholeBefore, wholeAfter));
+      outcome_.nothingNew =
+          narrowed && !region.empty() && MatchesAny(s.pattern, CutRegion(page, wholeBefore, wholeAfter));
       return;
     }
 
@@ -136,10 +145,9 @@ class Pass {
     const std::string highestText = std::to_string(highestId);
     context_.cache.Set(id_, kRuleArttile, newMarker);
     context_.cache.Set(id_, kRuleLastid, highestText);
-    const SqlResult update =
-        context_.sql.Run("update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" +
-                         SqlQuoted(lastUrl) + "',lasttime='" + SqlQuoted(Timestamp()) +
-                         "',lastid=" + highestText + " where id=" + idText_);
+    const SqlResult update = context_.sql.Run(
+        "update rule set arttile='" + SqlQuoted(newMarker) + "',arturl='" + SqlQuoted(lastUrl) +
+        "',lasttime='" + SqlQuoted(Timestamp()) + "',lastid=" + highestText + " where id=" + idText_);
     // A marker that did not reach the database comes back with the next refresh of the cache; until one
     // does, the scheme's passes go on looking their hits up.
     if (update.ok) {
@@ -218,11 +226,48 @@ bool CompletedSchemes::IsComplete(int id) const {
   return ids_.contains(id);
 }
 
-PageRequest PageRequestOf(const SchemeRow& row) {
-  return {row[kRuleUrl], row[kRuleCookie], row[kRuleUa], row[kRuleCode]};
+bool RendersPage(const SchemeOptions& options) { return OptionOf(options, kRenderOption) == "1"; }
+
+PageRequest PageRequestOf(const SchemeRow& row, const SchemeOptions& options) {
+  return {row[kRuleUrl], row[kRuleCookie], row[kRuleUa], row[kRuleCode], RendersPage(options)};
 }
 
-FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop) {
+namespace {
+
+// The page through the browser. The browser reads the page's bytes in the encoding the page names, or else in
+// the scheme's, and hands the document back as UTF-8 whatever the page was: it becomes GBK here for every
+// scheme, as a fetched UTF-8 page does.
+FetchedPage RenderSchemePage(const PageRequest& request, std::stop_token stop, RenderSession* renderer) {
+  std::optional<RenderSession> own;
+  if (renderer == nullptr) renderer = &own.emplace(RenderSettings{}, stop);
+  RenderJob job;
+  job.url = GbkToUtf8(request.url);
+  job.ua = GbkToUtf8(request.ua);
+  job.cookie = GbkToUtf8(request.cookie);
+  job.encoding = request.code == "1" ? "GBK" : "UTF-8";
+  const RenderedPage rendered = renderer->Render(std::move(job), stop);
+
+  FetchedPage page;
+  page.mergedCookie = request.cookie;
+  if (!rendered.failure.empty()) {
+    page.failure = QW_GBK("浏览器渲染失败：") + rendered.failure;
+    page.fetch.error = page.failure;
+    return page;
+  }
+  // The status of the page's own response, which the health reads as it reads a fetch's.
+  page.fetch.status = rendered.status;
+  MergeCookies(page.mergedCookie, Utf8ToGbk(rendered.cookies));
+  page.text = FlattenLines(Utf8ToGbk(rendered.html));
+  page.deadlineHit = rendered.deadlineHit;
+  if (rendered.deadlineHit) page.note = QW_GBK("浏览器渲染到期限时页面仍未静止，已用当时渲染出的内容");
+  return page;
+}
+
+}  // namespace
+
+FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop,
+                            RenderSession* renderer) {
+  if (request.render) return RenderSchemePage(request, std::move(stop), renderer);
   FetchedPage page;
   page.mergedCookie = request.cookie;
   page.text = FlattenLines(FetchPageText(request.url, page.mergedCookie, request.ua, request.code, limits,
@@ -244,7 +289,9 @@ SchemeOutcome CollectScheme(int id, CollectContext& context) {
     ReportMissingScheme(id, context);
     return {};
   }
-  return CollectFetchedPage(id, *row, FetchSchemePage(PageRequestOf(*row), context.fetchLimits, context.stop),
+  return CollectFetchedPage(id, *row,
+                            FetchSchemePage(PageRequestOf(*row, context.cache.Options(id)),
+                                            context.fetchLimits, context.stop, context.renderer),
                             context);
 }
 

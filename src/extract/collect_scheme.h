@@ -14,9 +14,11 @@
 
 #include "fetch/http_fetcher.h"
 #include "storage/scheme_cache.h"
+#include "storage/scheme_options.h"
 
 namespace qw {
 
+class RenderSession;
 class SqlRunner;
 class StatusLog;
 
@@ -68,14 +70,23 @@ struct CollectContext {
   // Judges the title of each article of scheme id before it is stored; without it every article alerts and
   // nothing is recorded beside it.
   std::function<ArticleVerdict(int id, const std::string& title)> judgeArticle{};
+  // Renders the pages of schemes fetched through the browser; without one, each such page gets a renderer of
+  // its own.
+  RenderSession* renderer = nullptr;
 };
+
+// The scheme option that gets the page through the browser (its scripts run) instead of a plain fetch: "1".
+inline constexpr std::string_view kRenderOption = "render";
+bool RendersPage(const SchemeOptions& options);
 
 // The scheme values a page request is made of. Two fetches with equal values ask the site the same thing.
 struct PageRequest {
   std::string url, cookie, ua, code;
+  // Through the browser.
+  bool render = false;
   bool operator==(const PageRequest&) const = default;
 };
-PageRequest PageRequestOf(const SchemeRow& row);
+PageRequest PageRequestOf(const SchemeRow& row, const SchemeOptions& options = {});
 
 // A scheme's page as its fetch left it.
 struct FetchedPage {
@@ -83,8 +94,13 @@ struct FetchedPage {
   std::string text;
   // The request's cookie merged with those the response set; the scheme's cookie once the page is judged.
   std::string mergedCookie;
-  // The status, or why nothing usable came.
+  // The status, or why nothing usable came; for a page through the browser, its failure as error.
   FetchOutcome fetch{};
+  // Why a page got through the browser is missing ("浏览器渲染失败：…"), in GBK; empty otherwise.
+  std::string failure{};
+  // A page the browser handed over when its deadline came, before it had settled: says so, in GBK.
+  std::string note{};
+  bool deadlineHit = false;
 };
 
 // An article a pass stored, as the table info holds it.
@@ -107,12 +123,16 @@ struct SchemeOutcome {
   // The region was narrowed to what lies beyond the last article seen and held no hit, while the expression
   // still matches the whole region: the page is as it was, with nothing new.
   bool nothingNew = false;
+  // The page came through the browser, which handed it over at its deadline before it had settled.
+  bool renderDeadlineHit = false;
   // The articles stored, in the order stored.
   std::vector<StoredArticle> stored;
 };
 
-// The fetch step. Touches nothing shared, so it may run on any thread; a stop aborts the transfer.
-FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop);
+// The fetch step. Touches nothing shared, so it may run on any thread; a stop aborts the transfer. A page
+// through the browser is rendered by renderer, or by one of its own when there is none.
+FetchedPage FetchSchemePage(const PageRequest& request, const FetchLimits& limits, std::stop_token stop,
+                            RenderSession* renderer = nullptr);
 
 // The judge and store step: scheme id, whose row the cache held as row at this pass's turn, over a page
 // fetched with that row's request values. Writes the merged cookie back, then judges, stores and logs as the

@@ -7,12 +7,16 @@ namespace qw {
 
 bool IsBlockedSite(std::string_view url) { return Find(url, kBlockedSiteWord) != kNotFound; }
 
-RuleTestResult RunRuleTest(const RuleTestInput& input, const FetchLimits& limits, std::stop_token stop) {
+RuleTestResult RunRuleTest(const RuleTestInput& input, const FetchLimits& limits, std::stop_token stop,
+                           const RenderSettings& render) {
   RuleTestResult result;
   // Fetched as a monitoring pass fetches; the merged cookie it hands back is not kept.
-  const std::string page =
-      FetchSchemePage({input.url, input.cookie, input.ua, input.code}, limits, std::move(stop)).text;
-  result.region = CutRegion(page, input.before, input.after);
+  RenderSession renderer(render, stop);
+  FetchedPage page = FetchSchemePage({input.url, input.cookie, input.ua, input.code, input.render}, limits,
+                                     std::move(stop), &renderer);
+  result.failure = std::move(page.failure);
+  result.note = std::move(page.note);
+  result.region = CutRegion(page.text, input.before, input.after);
   if (result.region.empty()) return result;
   result.hits = MatchAll(input.pattern, result.region);
   result.groupCount = GroupCount(input.pattern);

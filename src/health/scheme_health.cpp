@@ -27,6 +27,9 @@ CheckResult ResultOf(const SchemeOutcome& outcome) {
     result.outcome = QW_GBK("匹配") + std::to_string(outcome.hits) + QW_GBK("条，新增") +
                      std::to_string(result.stored) + QW_GBK("篇");
   }
+  // The browser gave what it had at the deadline: the outcome says so, as a page still loading may lack
+  // articles.
+  if (outcome.renderDeadlineHit) result.outcome += QW_GBK("（浏览器渲染到期限）");
   return result;
 }
 

@@ -7,17 +7,20 @@
 #include "fetch/url.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/site_pauses.h"
+#include "render/render_session.h"
 #include "storage/scheme_cache.h"
 
 namespace qw {
 
 FetchAhead::FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks,
-                       const FetchLimits& limits, std::stop_token stop, SitePauses* pauses)
+                       const FetchLimits& limits, std::stop_token stop, SitePauses* pauses,
+                       RenderSession* renderer)
     : queue_(queue),
       cache_(cache),
       locks_(locks),
       limits_(limits),
       pauses_(pauses),
+      renderer_(renderer),
       forward_(std::move(stop), [this] { abort_.request_stop(); }) {
   {
     std::lock_guard lock(mutex_);
@@ -96,7 +99,7 @@ void FetchAhead::Admit() {
   entry.id = queue_[entry.index];
   // The values are read as the entry comes into the window; Take compares them with those of its turn.
   if (const std::optional<SchemeRow> row = cache_.Row(entry.id)) {
-    SetRequest(entry, PageRequestOf(*row));
+    SetRequest(entry, PageRequestOf(*row, cache_.Options(entry.id)));
   } else {
     entry.state = State::kReady;
   }
@@ -119,6 +122,8 @@ FetchAhead::Entry* FetchAhead::Next() {
     if (entry.state != State::kWaiting) continue;
     if (entry.index != head_ && heldBytes_ >= kFetchAheadBytes) return nullptr;
     if (!entry.atTurn && pauses_ != nullptr && pauses_->PausedUntil(entry.site)) continue;
+    // Pages through the browser wait for a free renderer slot; the plain ones behind them go on meanwhile.
+    if (entry.request && entry.request->render && rendering_ >= kRendersAtOnce) continue;
     const auto found = perHost_.find(entry.host);
     if (found == perHost_.end() || found->second < kTransfersPerHost) return &entry;
   }
@@ -157,15 +162,17 @@ void FetchAhead::Work() {
     const std::string site = entry->site;
     ++inFlight_;
     ++perHost_[host];
+    if (request.render) ++rendering_;
 
     // Nothing shared is touched during the transfer; the page waits in its entry for its turn, and so does
     // the merged cookie, which only the judging step writes back.
     lock.unlock();
-    FetchedPage page = FetchSchemePage(request, limits_, abort);
+    FetchedPage page = FetchSchemePage(request, limits_, abort, renderer_);
     // A site that asks for a pause gets it before any other of its pages is asked for.
     if (pauses_ != nullptr) pauses_->Answered(site, page.fetch.status, page.fetch.retryAfter);
     lock.lock();
 
+    if (request.render) --rendering_;
     --inFlight_;
     if (--perHost_[host] == 0) perHost_.erase(host);
     // Still in the window: Take and Skip wait for the entry to be ready before it leaves.

@@ -25,6 +25,7 @@
 
 namespace qw {
 
+class RenderSession;
 class SchemeCache;
 class SchemeLocks;
 class SitePauses;
@@ -45,9 +46,11 @@ class FetchAhead {
   // Starts fetching at once. The pass holds each scheme for this object as its owner (SchemeLocks), so that
   // its own holds are told from those of other passes. queue must outlive this object. A stop aborts the
   // transfers in flight. With pauses, an answer that asks its site for a pause starts one at once, and no
-  // page of a paused site is asked for ahead of its turn (the turn decides whether it is skipped).
+  // page of a paused site is asked for ahead of its turn (the turn decides whether it is skipped). Pages
+  // through the browser go to renderer, at most kRendersAtOnce at a time, in queue order with the others;
+  // renderer must outlive this object.
   FetchAhead(const std::vector<int>& queue, SchemeCache& cache, SchemeLocks& locks, const FetchLimits& limits,
-             std::stop_token stop, SitePauses* pauses = nullptr);
+             std::stop_token stop, SitePauses* pauses = nullptr, RenderSession* renderer = nullptr);
   // Aborts the transfers still in flight and ends the fetch threads.
   ~FetchAhead();
   FetchAhead(const FetchAhead&) = delete;
@@ -96,6 +99,7 @@ class FetchAhead {
   SchemeLocks& locks_;
   const FetchLimits limits_;
   SitePauses* pauses_;
+  RenderSession* const renderer_;
   std::stop_source abort_;
   std::stop_callback<std::function<void()>> forward_;
 
@@ -105,6 +109,8 @@ class FetchAhead {
   std::deque<Entry> window_;
   std::size_t head_ = 0;
   int inFlight_ = 0;
+  // Of those, the pages rendering.
+  int rendering_ = 0;
   // The text bytes of the pages held in the window.
   std::size_t heldBytes_ = 0;
   std::map<std::string, int> perHost_;

@@ -117,7 +117,14 @@ void JudgeByKeywords(const std::vector<int>& queue, KeywordJudge& keywords, Moni
 bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, CollectContext& collect,
                   KeywordJudge& keywords, std::stop_token stop) {
   JudgeByKeywords(queue, keywords, context, collect, stop);
-  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, context.pauses);
+  // No engine process outlives the pass: the renderer ends when it does, after the fetches that use it.
+  RenderSession renderer(context.render, stop);
+  collect.renderer = &renderer;
+  struct Forget {
+    CollectContext& collect;
+    ~Forget() { collect.renderer = nullptr; }
+  } forget{collect};
+  FetchAhead ahead(queue, context.cache, context.locks, context.fetchLimits, stop, context.pauses, &renderer);
   for (std::size_t index = 0; index < queue.size(); ++index) {
     const int id = queue[index];
     // Another worker collecting this scheme finishes first; this pass then starts from its marker.
@@ -138,7 +145,8 @@ bool CollectQueue(const std::vector<int>& queue, MonitorContext& context, Collec
         continue;
       }
     }
-    const std::optional<FetchedPage> page = ahead.Take(index, PageRequestOf(*row), hold->EndedPassesBefore());
+    const std::optional<FetchedPage> page =
+        ahead.Take(index, PageRequestOf(*row, context.cache.Options(id)), hold->EndedPassesBefore());
     if (!page) return false;
     const SchemeOutcome outcome = CollectFetchedPage(id, *row, *page, collect);
     if (outcome.judged) Tell(id, *row, outcome, context);

@@ -11,6 +11,7 @@
 
 #include "fetch/http_fetcher.h"
 #include "keywords/title_judge.h"
+#include "render/render_session.h"
 
 namespace qw {
 
@@ -54,6 +55,9 @@ struct MonitorContext {
   // once the worker is stopped.
   std::function<void(StatusLog& log)> notifyNewContent{};
   FetchLimits fetchLimits{};
+  // The renderer of the pages fetched through the browser: started by the first such page of a pass and
+  // ended with the pass.
+  RenderSettings render{};
   // Tests replace the 400 ms pause after each stored article and the time text.
   std::function<void()> pauseAfterStore{};
   std::function<std::string()> timestamp{};

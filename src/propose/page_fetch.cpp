@@ -1,5 +1,6 @@
 #include "propose/page_fetch.h"
 
+#include "extract/collect_scheme.h"
 #include "extract/pipeline.h"
 #include "fetch/redirect.h"
 #include "text/gbk_text.h"
@@ -42,7 +43,7 @@ bool ValidUtf8(std::string_view bytes, bool& anyWide) {
 
 }  // namespace
 
-std::string PageCode(std::string_view body, std::string_view responseHeaders) {
+std::string DeclaredPageCode(std::string_view body, std::string_view responseHeaders) {
   if (std::string code = CodeOfCharset(HeaderValue(responseHeaders, "Content-Type")); !code.empty()) return code;
   // The meta tag stands near the top of the page.
   const std::string_view head = body.substr(0, 4096);
@@ -50,6 +51,11 @@ std::string PageCode(std::string_view body, std::string_view responseHeaders) {
     const std::string_view tag = head.substr(static_cast<std::size_t>(at - 1), 300);
     if (std::string code = CodeOfCharset(tag.substr(0, tag.find('>'))); !code.empty()) return code;
   }
+  return {};
+}
+
+std::string PageCode(std::string_view body, std::string_view responseHeaders) {
+  if (std::string code = DeclaredPageCode(body, responseHeaders); !code.empty()) return code;
   bool anyWide = false;
   return ValidUtf8(body, anyWide) || !anyWide ? "0" : "1";
 }
@@ -65,6 +71,22 @@ FetchedProposalPage FetchProposalPage(std::string_view url, std::string cookie, 
   FetchedProposalPage page;
   page.code = PageCode(body, reply.responseHeaders.value_or(std::string()));
   page.text = FlattenLines(DecodePageText(std::move(body), page.code));
+  return page;
+}
+
+FetchedProposalPage RenderProposalPage(std::string_view url, std::string cookie, std::string_view ua,
+                                       std::string_view code, const RenderSettings& render,
+                                       std::stop_token stop) {
+  RenderSession renderer(render, stop);
+  FetchedPage rendered =
+      FetchSchemePage({std::string(url), std::move(cookie), std::string(ua), std::string(code), true}, {},
+                      std::move(stop), &renderer);
+  FetchedProposalPage page;
+  const std::string declared = DeclaredPageCode(rendered.text);
+  page.code = declared.empty() ? std::string(code) : declared;
+  page.text = std::move(rendered.text);
+  page.failure = std::move(rendered.failure);
+  page.note = std::move(rendered.note);
   return page;
 }
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 
 #include "extract/pipeline.h"
+#include "keywords/keyword_entries.h"
+#include "keywords/title_judge.h"
 #include "text/encoding.h"
 #include "text/gbk_text.h"
 
@@ -274,6 +276,17 @@ class SchemeReader {
       const std::optional<std::string> text = Gbk(kOptions, value, label);
       if (!name || !text) return;
       if (!name->empty() && !text->empty()) out[*name] = *text;
+    }
+    // Keyword lists are checked as the editor checks them on save: a file brings no expression that could
+    // not have been typed.
+    for (const std::string_view list : {kWatchOption, kMuteOption}) {
+      const auto found = out.find(std::string(list));
+      if (found == out.end()) continue;
+      if (const std::optional<KeywordProblem> problem = CheckKeywordLines(found->second)) {
+        Refuse(kOptions, "「" + std::string(list) + "」第 " + std::to_string(problem->line) + " 行「" +
+                             GbkToUtf8(problem->text) + "」无法编译：" + GbkToUtf8(problem->reason));
+        return;
+      }
     }
   }
 

@@ -39,6 +39,11 @@ TEST(SchemeHealthTest, WhatACheckAmountsTo) {
   empty.regionEmpty = true;
   SchemeOutcome unmatched;
   unmatched.fetch.status = 200;
+  SchemeOutcome unsettled;  // through the browser, which has no status to give
+  unsettled.hits = 4;
+  unsettled.renderDeadlineHit = true;
+  SchemeOutcome unrendered;
+  unrendered.fetch.error = Utf8ToGbk("浏览器渲染失败：渲染程序在期限内没有回应");
   const Case cases[] = {
       {"hits", found, "匹配12条，新增2篇", false},
       {"steady", steady, "无新文章", false},
@@ -46,6 +51,8 @@ TEST(SchemeHealthTest, WhatACheckAmountsTo) {
       {"403", forbidden, "HTTP 403", true},
       {"no region", empty, "采集区域为空", true},
       {"no hit", unmatched, "匹配结果为0", true},
+      {"rendered at the deadline", unsettled, "匹配4条，新增0篇（浏览器渲染到期限）", false},
+      {"no rendered page", unrendered, "浏览器渲染失败：渲染程序在期限内没有回应", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

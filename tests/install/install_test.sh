@@ -40,13 +40,15 @@ png_size() {
 # A fresh install: exactly these files, and a starter database.
 install_into_prefix
 expect_tree "fresh install" bin/quillwatch bin/qw-propose bin/qw-schemes lib/quillwatch/quillwatch \
-  lib/quillwatch/quillwatch-homepage lib/quillwatch/qw-propose lib/quillwatch/qw-schemes \
-  lib/quillwatch/mavo.sdb share/applications/quillwatch.desktop \
+  lib/quillwatch/quillwatch-homepage lib/quillwatch/quillwatch-render lib/quillwatch/qw-propose \
+  lib/quillwatch/qw-schemes lib/quillwatch/mavo.sdb share/applications/quillwatch.desktop \
   share/icons/hicolor/48x48/apps/quillwatch.png share/icons/hicolor/256x256/apps/quillwatch.png
 [ -L "$prefix/bin/quillwatch" ] || fail "bin/quillwatch is not a link"
 [ "$(readlink -f "$prefix/bin/quillwatch")" = "$(readlink -f "$program/quillwatch")" ] ||
   fail "bin/quillwatch points at $(readlink "$prefix/bin/quillwatch")"
-for exe in quillwatch quillwatch-homepage qw-propose qw-schemes; do [ -x "$program/$exe" ] || fail "$exe is not executable"; done
+for exe in quillwatch quillwatch-homepage quillwatch-render qw-propose qw-schemes; do
+  [ -x "$program/$exe" ] || fail "$exe is not executable"
+done
 [ -L "$prefix/bin/qw-schemes" ] || fail "bin/qw-schemes is not a link"
 # The tool runs through its link: the starter database holds no scheme, so the file lists none.
 "$prefix/bin/qw-schemes" export "$program/mavo.sdb" - 2>/dev/null | grep -q '"schemes": \[\]' ||
@@ -79,6 +81,19 @@ done
 [ "$(head -c 15 "$program/mavo.sdb")" = "SQLite format 3" ] || fail "mavo.sdb is no SQLite database"
 grep -aq "CREATE TABLE rule" "$program/mavo.sdb" && grep -aq "CREATE TABLE info" "$program/mavo.sdb" ||
   fail "mavo.sdb lacks the program's tables"
+
+# The installed renderer starts its engine and answers a job: a page where nothing listens fails with the
+# engine's reason. Its input stays open until the answer is in, as the program keeps it.
+coproc renderer { "$program/quillwatch-render" 2>"$work/render.log"; }
+printf '{"id":7,"url":"http://127.0.0.1:1/"}\n' >&"${renderer[1]}"
+answer=
+read -r -t 60 answer <&"${renderer[0]}" || true
+exec {renderer[1]}>&-
+wait "$renderer_PID" || true
+case $answer in
+  *'"error":"页面打不开'*'"id":7'*) ;;
+  *) cat "$work/render.log"; fail "the installed renderer answered: $answer" ;;
+esac
 
 # The desktop entry: valid, and its Exec (unquoted, unescaped) is the link.
 entry="$prefix/share/applications/quillwatch.desktop"

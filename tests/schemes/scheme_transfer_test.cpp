@@ -353,7 +353,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "第 2 个方案「好的」的 类别（category）含有 < 、> 或换行，类别列表中存不下这样的名称"},
         Refusal{"OptionNotText",
                 FileWith(R"j("template": "[]")j", R"j("template": "[]", "options": {"watch": 1})j"),
-                "第 2 个方案「好的」的 选项（options）「watch」应为文字"}),
+                "第 2 个方案「好的」的 选项（options）「watch」应为文字"},
+        Refusal{
+            "KeywordDoesNotCompile",
+            FileWith(R"j("template": "[]")j", R"j("template": "[]", "options": {"mute": "广告\r\n/[a/"})j"),
+            "第 2 个方案「好的」的 选项（options）「mute」第 2 行「/[a/」无法编译：Unmatched [ or [^ in "
+            "character "
+            "class declaration.  The error occurred while parsing the regular expression: '[a>>>HERE>>>'."}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.label); });
 
 }  // namespace

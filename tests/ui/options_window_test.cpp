@@ -22,6 +22,8 @@
 
 #include "storage/database.h"
 #include "support/http_test_server.h"
+#include "support/processes.h"
+#include "support/script_board_server.h"
 #include "text/encoding.h"
 #include "ui/main/gbk_text.h"
 #include "ui/options/advanced_tab.h"
@@ -80,17 +82,20 @@ class Fixture {
     if (withDatabase) dir.CreateDatabase();
   }
 
-  ui::OptionsWindow& Open(int tab = ui::OptionsWindow::kSchemeListTab) {
+  ui::OptionsWindow& Open(int tab = ui::OptionsWindow::kSchemeListTab, std::string renderer = QW_RENDER_BIN) {
     if (!harness) harness = StartedWindow(dir);
     FetchLimits limits;
     limits.connectTimeout = std::chrono::milliseconds(2000);
     limits.stallTimeout = std::chrono::milliseconds(600);
     limits.totalTimeout = std::chrono::milliseconds(5000);
-    window = std::make_unique<ui::OptionsWindow>(
-        ui::OptionsContext{
-            harness->Store(), dir.Database(), harness->Window().Settings(), harness->Window().Sql(),
-            [this](const QString& address) { harness->Window().OpenWebAddress(address); }, limits},
-        tab);
+    ui::OptionsContext context{harness->Store(),
+                               dir.Database(),
+                               harness->Window().Settings(),
+                               harness->Window().Sql(),
+                               [this](const QString& address) { harness->Window().OpenWebAddress(address); },
+                               limits};
+    context.render.helperPath = std::move(renderer);
+    window = std::make_unique<ui::OptionsWindow>(std::move(context), tab);
     return *window;
   }
 
@@ -434,7 +439,8 @@ class OptionsWindowTest : public QObject {
   void leavingTheExpressionBoxLocksNothing() {
     // A page that the second of the offered expressions matches, tested with that expression typed in.
     Fixture f;
-    f.SetPage("<html><body><a href=\"t1.html\" onclick=\"atarget(this)\" class=\"xst\" >T1</a></body></html>");
+    f.SetPage(
+        "<html><body><a href=\"t1.html\" onclick=\"atarget(this)\" class=\"xst\" >T1</a></body></html>");
     f.Open(1);
     auto& expression = f.Find<QComboBox>("正则框");
     auto& save = f.Find<QPushButton>("按钮_保存配置");
@@ -573,6 +579,76 @@ class OptionsWindowTest : public QObject {
       QCOMPARE(f.LastMessage().text, QStringLiteral("匹配结果为0,请检查正则匹配规则!"));
       QVERIFY(output.toPlainText().contains(QStringLiteral("thread-101.html")));
     }
+  }
+
+  void browserRenderingIsTestedSavedAndKept() {
+    ScriptBoardServer boards;
+    std::vector<BoardArticle> articles;
+    for (int id = 40; id >= 1; --id) articles.push_back({id, Utf8ToGbk("帖子") + std::to_string(id)});
+    boards.SetArticles(1, articles);
+    Fixture f;
+    f.Open(1);
+    auto& render = f.Find<QCheckBox>("浏览器渲染");
+    auto& output = f.Find<QPlainTextEdit>("测试编辑框");
+    QVERIFY(!render.isChecked());
+    f.Find<QLineEdit>("编辑框_站名").setText(QStringLiteral("脚本论坛"));
+    f.Find<QLineEdit>("编辑框_网址").setText(QString::fromStdString(boards.BoardUrl(1)));
+    f.Find<QCheckBox>("gbk").setChecked(false);
+    f.Find<QLineEdit>("采集前").setText(QStringLiteral("<ul id=\"list\">"));
+    f.Find<QLineEdit>("采集后").setText(QStringLiteral("</ul>"));
+    f.Find<QComboBox>("正则框").setEditText(
+        QStringLiteral(R"re(<a href="thread-(\d+)-1-1\.html">([^<]+)</a>)re"));
+
+    // Fetched, the shell has no articles; through the browser its script builds all forty.
+    f.Editor().TestRule();
+    QCOMPARE(output.toPlainText(), QStringLiteral("出错！截取源码为空，请检查方案的采集区域！"));
+    render.setChecked(true);
+    f.Editor().TestRule();
+    QCOMPARE(f.LastMessage().text, QStringLiteral("成功取到　40条文章！"));
+    QCOMPARE(f.Find<QTreeWidget>("测试列表框").topLevelItem(0)->text(2), QStringLiteral("帖子40"));
+    // The test's renderer ended with it.
+    QVERIFY(ChildrenNamed("quillwatch-render").empty());
+
+    f.Find<QLineEdit>("tindex框").setText(QStringLiteral("2"));
+    f.Find<QPushButton>("按钮_保存配置").click();
+    QCOMPARE(f.LastMessage().caption, QStringLiteral("方案新建成功！"));
+    auto options = [&f] {
+      Connection connection;
+      OpenDatabase(connection, f.dir.Database());
+      return Query(connection, "select id,name,value from scheme_options order by id").rows;
+    };
+    QCOMPARE(options(), (std::vector<std::vector<std::string>>{{"1", "render", "1"}}));
+    QVERIFY(!render.isChecked());
+
+    // Edited, the scheme shows its tick; a copy keeps it; unticked and saved, the option goes.
+    f.SelectRow(0);
+    f.List().CopyAction()->trigger();
+    QVERIFY(render.isChecked());
+    f.Editor().SaveScheme();
+    f.SelectRow(0);
+    f.List().EditAction()->trigger();
+    QVERIFY(render.isChecked());
+    render.setChecked(false);
+    f.Editor().SaveScheme();
+    QCOMPARE(options(), (std::vector<std::vector<std::string>>{{"2", "render", "1"}}));
+
+    // Options a deleted scheme left behind under the id the next scheme gets are not the new scheme's.
+    f.dir.Sql("insert into scheme_options(id,name,value) values(3,'render','1')");
+    f.List().loadRequested(ui::LoadMode::New, {});
+    QVERIFY(!render.isChecked());
+    f.Find<QLineEdit>("编辑框_站名").setText(QStringLiteral("普通论坛"));
+    f.Editor().SaveScheme();
+    QCOMPARE(RuleRows(f.dir, "id").back().at(0), QStringLiteral("3"));
+    QCOMPARE(options(), (std::vector<std::vector<std::string>>{{"2", "render", "1"}}));
+
+    // Without its helper the browser gives a reason, not an empty region.
+    f.window.reset();
+    f.Open(1, (f.dir.Path() / "missing-helper").string());
+    f.SelectRow(1);
+    f.List().EditAction()->trigger();
+    f.Editor().TestRule();
+    const QString shown = f.Find<QPlainTextEdit>("测试编辑框").toPlainText();
+    QVERIFY2(shown.startsWith(QStringLiteral("浏览器渲染失败：找不到渲染程序 ")), qPrintable(shown));
   }
 
   void largeRegionIsShownCut() {

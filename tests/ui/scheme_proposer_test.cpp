@@ -17,6 +17,8 @@
 #include "storage/database.h"
 #include "support/board_server.h"
 #include "support/http_test_server.h"
+#include "support/processes.h"
+#include "support/script_board_server.h"
 #include "text/encoding.h"
 #include "ui/main/category_tree.h"
 #include "ui/main/gbk_text.h"
@@ -77,18 +79,18 @@ class Fixture {
     dir.CreateDatabase();
   }
 
-  ui::OptionsWindow& Open() {
+  ui::OptionsWindow& Open(std::string renderer = QW_RENDER_BIN) {
     if (!harness) harness = StartedWindow(dir);
     FetchLimits limits;
     limits.connectTimeout = std::chrono::milliseconds(2000);
     limits.stallTimeout = std::chrono::milliseconds(600);
     limits.totalTimeout = std::chrono::milliseconds(5000);
     ui::MainWindow& main = harness->Window();
-    window = std::make_unique<ui::OptionsWindow>(
-        ui::OptionsContext{harness->Store(), dir.Database(), main.Settings(), main.Sql(),
-                           [&main](const QString& address) { main.OpenWebAddress(address); }, limits,
-                           [&main] { main.SchemesChangedInOptions(); }},
-        ui::OptionsWindow::kEditorTab);
+    ui::OptionsContext context{harness->Store(), dir.Database(), main.Settings(), main.Sql(),
+                               [&main](const QString& address) { main.OpenWebAddress(address); }, limits,
+                               [&main] { main.SchemesChangedInOptions(); }};
+    context.render.helperPath = std::move(renderer);
+    window = std::make_unique<ui::OptionsWindow>(std::move(context), ui::OptionsWindow::kEditorTab);
     return *window;
   }
 
@@ -190,6 +192,35 @@ class SchemeProposerTest : public QObject {
     QCOMPARE(f.LastMessage(), QStringLiteral("请先填写监控网址！"));
     f.Identify("http://bbs.quillwatch.org/forum.php");
     QCOMPARE(f.LastMessage(), QStringLiteral("此站不允许监控!"));
+  }
+
+  void aPageBuiltByScriptsIsIdentifiedThroughTheBrowser() {
+    ScriptBoardServer boards;
+    std::vector<BoardArticle> articles;
+    for (int id = 6; id >= 1; --id) articles.push_back({id, Utf8ToGbk("脚本帖子") + std::to_string(id)});
+    boards.SetArticles(1, articles);
+    Fixture f;
+    f.Open();
+    // Fetched, the shell has no list to find.
+    f.Identify(boards.BoardUrl(1));
+    QVERIFY2(f.LastMessage().startsWith(QStringLiteral("页面中没有找到重复出现的文章链接")),
+             qPrintable(f.LastMessage()));
+    f.Find<QCheckBox>("浏览器渲染").setChecked(true);
+    f.Identify(boards.BoardUrl(1));
+    QVERIFY2(f.LastMessage().startsWith(QStringLiteral("自动识别成功：取到　6条文章！")),
+             qPrintable(f.LastMessage()));
+    QVERIFY(f.Column(0).join(QString()).contains(QStringLiteral("脚本帖子6")));
+    QCOMPARE(f.Find<QTreeWidget>("测试列表框").topLevelItemCount(), 6);
+    QVERIFY(f.Find<QPushButton>("按钮_保存配置").isEnabled());
+    QVERIFY(ChildrenNamed("quillwatch-render").empty());
+
+    // Without its helper, the browser's reason shows where a failed fetch's would.
+    f.window.reset();
+    f.Open((f.dir.Path() / "missing-helper").string());
+    f.Find<QCheckBox>("浏览器渲染").setChecked(true);
+    f.Identify(boards.BoardUrl(1));
+    const QString shown = f.Find<QPlainTextEdit>("测试编辑框").toPlainText();
+    QVERIFY2(shown.startsWith(QStringLiteral("浏览器渲染失败：找不到渲染程序 ")), qPrintable(shown));
   }
 
   void deadServerSaysSoAsTheTesterDoes() {

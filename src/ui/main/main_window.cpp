@@ -74,7 +74,8 @@ MainWindow::MainWindow(Storage& storage, std::filesystem::path programDirectory,
       OpenOptionsWindow(parent,
                         OptionsContext{storage_, databasePath_, settings_, *sql_,
                                        [this](const QString& address) { OpenWebAddress(address); },
-                                       seams_.timing.fetchLimits, [this] { SchemesChangedInOptions(); }},
+                                       seams_.timing.fetchLimits, [this] { SchemesChangedInOptions(); },
+                                       seams_.timing.render},
                         tab);
     };
   }

@@ -114,6 +114,7 @@ MonitorController::Worker* MonitorController::Start(int passKind, std::int32_t i
       alert_.NotifyNewContent(log, timing_.timestamp ? timing_.timestamp() : TimestampText());
     };
     context.fetchLimits = timing_.fetchLimits;
+    context.render = timing_.render;
     context.pauseAfterStore = timing_.pauseAfterStore;
     context.timestamp = timing_.timestamp;
     context.health = &health_;

@@ -18,6 +18,7 @@
 #include "keywords/title_judge.h"
 #include "monitor/scheme_locks.h"
 #include "monitor/site_pauses.h"
+#include "render/render_session.h"
 
 class QLineEdit;
 class QPushButton;
@@ -42,6 +43,8 @@ struct MonitorTiming {
   std::function<void()> pauseAfterStore{};
   std::function<std::string()> timestamp{};
   FetchLimits fetchLimits{};
+  // The renderer of schemes fetched through the browser (quillwatch-render beside the program by default).
+  RenderSettings render{};
 };
 
 // The captions of 运行; which one it shows is whether monitoring runs.

@@ -29,7 +29,8 @@ OptionsWindow::OptionsWindow(OptionsContext context, int tab, QWidget* parent)
   tabs_->setObjectName(QStringLiteral("选择夹"));
   Connection& options = context_.storage.optionsConnection;
   list_ = new SchemeList(options);
-  editor_ = new SchemeEditor(options, &context_.settings, context_.openAddress, context_.fetchLimits);
+  editor_ = new SchemeEditor(options, &context_.settings, context_.openAddress, context_.fetchLimits,
+                             context_.render);
   advanced_ = new AdvancedTab(context_.settings, context_.sql);
   tabs_->addTab(list_, QStringLiteral("方案列表"));
   tabs_->addTab(editor_, QStringLiteral("方案操作"));

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "fetch/http_fetcher.h"
+#include "render/render_session.h"
 
 class QTabWidget;
 
@@ -39,6 +40,8 @@ struct OptionsContext {
   FetchLimits fetchLimits;
   // A scheme was saved, deleted or default-ticked here; the main window's tree may want to know.
   std::function<void()> schemesChanged{};
+  // How the rule tester renders a scheme marked for the browser.
+  RenderSettings render{};
 };
 
 class OptionsWindow final : public QDialog {

@@ -43,8 +43,12 @@ QString ShownRegion(const std::string& region) {
 
 }  // namespace
 
-RuleTester::RuleTester(RuleTesterControls controls, FetchLimits limits, QObject* parent)
-    : QObject(parent), controls_(std::move(controls)), limits_(std::move(limits)) {}
+RuleTester::RuleTester(RuleTesterControls controls, FetchLimits limits, RenderSettings render,
+                       QObject* parent)
+    : QObject(parent),
+      controls_(std::move(controls)),
+      limits_(std::move(limits)),
+      render_(std::move(render)) {}
 
 RuleTester::~RuleTester() { stop_.request_stop(); }
 
@@ -89,18 +93,30 @@ void RuleTester::Test() {
                             ToGbk(controls_.after->text()),
                             ToGbk(controls_.expression->currentText()),
                             ToGbk(controls_.cookie->text()),
-                            ToGbk(controls_.ua->text())};
+                            ToGbk(controls_.ua->text()),
+                            controls_.render->isChecked()};
   RuleTestResult result;
-  if (!RunBlocking([&](std::stop_token stop) { result = RunRuleTest(input, limits_, std::move(stop)); })) return;
+  if (!RunBlocking(
+          [&](std::stop_token stop) { result = RunRuleTest(input, limits_, std::move(stop), render_); })) {
+    return;
+  }
   ShowResult(result);
 }
 
 void RuleTester::ShowResult(const RuleTestResult& result, bool announce) {
+  if (!result.failure.empty()) {
+    // The browser gave no page: its reason, not the capture region, is what to look at.
+    controls_.output->setPlainText(FromGbk(result.failure));
+    return;
+  }
   if (result.region.empty()) {
     controls_.output->setPlainText(QStringLiteral("出错！截取源码为空，请检查方案的采集区域！"));
     return;
   }
-  controls_.output->setPlainText(ShownRegion(result.region));
+  // What the browser had at its deadline is tested as it stands, and the note says so above the region.
+  controls_.output->setPlainText(
+      (result.note.empty() ? QString() : FromGbk(result.note) + QStringLiteral("\n\n")) +
+      ShownRegion(result.region));
 
   QTreeWidget& list = *controls_.results;
   list.clear();

@@ -5,7 +5,8 @@
 //
 // Both windows take no input while the test runs, as the click belongs to the test until it ends; the fetch
 // and the matching run on a thread of their own meanwhile, so the windows keep painting, and the fetcher's
-// limits bound how long a dead server can hold them.
+// limits bound how long a dead server can hold them. A scheme marked for the browser is tested through a
+// renderer of the test's own, ended with it; its deadline bounds the wait in the same way.
 
 #include <QObject>
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include "extract/rule_test.h"
 #include "fetch/http_fetcher.h"
+#include "render/render_session.h"
 
 class QCheckBox;
 class QComboBox;
@@ -26,6 +28,7 @@ struct RuleTesterControls {
   QComboBox* expression;
   QLineEdit* url;
   QCheckBox* gbk;
+  QCheckBox* render;  // 浏览器渲染
   QLineEdit* before;
   QLineEdit* after;
   QLineEdit* cookie;
@@ -40,7 +43,8 @@ class RuleTester final : public QObject {
   Q_OBJECT
 
  public:
-  RuleTester(RuleTesterControls controls, FetchLimits limits, QObject* parent = nullptr);
+  RuleTester(RuleTesterControls controls, FetchLimits limits, RenderSettings render = {},
+             QObject* parent = nullptr);
   ~RuleTester() override;
 
   // The click on 规则测试: the two input checks, then the test.
@@ -61,6 +65,7 @@ class RuleTester final : public QObject {
 
   RuleTesterControls controls_;
   FetchLimits limits_;
+  RenderSettings render_;
   std::stop_source stop_;
   bool running_ = false;
 };

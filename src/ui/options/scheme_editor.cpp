@@ -80,7 +80,8 @@ QString DefaultSchemeAgent() {
 }
 
 SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
-                           std::function<void(const QString&)> openAddress, FetchLimits fetchLimits, QWidget* parent)
+                           std::function<void(const QString&)> openAddress, FetchLimits fetchLimits,
+                           RenderSettings render, QWidget* parent)
     : QWidget(parent), options_(options), settings_(settings) {
   // The hint's help link opens the program's own help; any other link goes through the window's check.
   hint_ = new HintLine(
@@ -93,13 +94,13 @@ SchemeEditor::SchemeEditor(Connection& options, SettingsFile* settings,
       },
       this);
   BuildControls();
-  tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, before_, after_, cookie_, ua_, output_,
-                                              results_, [this] { Unlock(); }},
-                           fetchLimits, this);
-  proposer_ = new SchemeProposer(ProposerControls{url_, gbk_, cookie_, ua_, before_, after_, expression_, titleIndex_,
-                                                  idIndex_, spareIndex_, urlTemplate_,
-                                                  [this](int mode) { SetEditorMode(mode); }},
-                                 *tester_, std::move(fetchLimits), this);
+  tester_ = new RuleTester(RuleTesterControls{expression_, url_, gbk_, render_, before_, after_, cookie_, ua_,
+                                              output_, results_, [this] { Unlock(); }},
+                           fetchLimits, render, this);
+  proposer_ = new SchemeProposer(
+      ProposerControls{url_, gbk_, render_, cookie_, ua_, before_, after_, expression_, titleIndex_, idIndex_,
+                       spareIndex_, urlTemplate_, [this](int mode) { SetEditorMode(mode); }},
+      *tester_, std::move(fetchLimits), std::move(render), this);
   PlaceProposer();
   marks_ = new TestListMarks(*results_, *titleIndex_, *keywords_, this);
   Connect();
@@ -122,6 +123,8 @@ void SchemeEditor::BuildControls() {
   gbk_ = new QCheckBox(QStringLiteral("gbk编码"), capture);
   gbk_->setObjectName(QStringLiteral("gbk"));
   gbk_->setChecked(true);
+  render_ = new QCheckBox(QStringLiteral("浏览器渲染"), capture);
+  render_->setObjectName(QStringLiteral("浏览器渲染"));
   ua_ = Field(capture, QStringLiteral("ua框"), DefaultSchemeAgent());
   ua_->setCursorPosition(0);
   url_ = Field(capture, QStringLiteral("编辑框_网址"));
@@ -146,7 +149,11 @@ void SchemeEditor::BuildControls() {
   captureGrid->addWidget(category_, 0, 2);
   captureGrid->addWidget(Label(QStringLiteral("监控网址")), 1, 0);
   captureGrid->addWidget(url_, 1, 1);
-  captureGrid->addWidget(gbk_, 1, 2);
+  auto* pageKind = new QHBoxLayout;
+  pageKind->addWidget(gbk_);
+  pageKind->addWidget(render_);
+  pageKind->addStretch();
+  captureGrid->addLayout(pageKind, 1, 2);
   captureGrid->addWidget(Label(QStringLiteral("模拟浏览")), 2, 0);
   captureGrid->addWidget(ua_, 2, 1, 1, 2);
   captureGrid->addWidget(Label(QStringLiteral("COOKIE")), 3, 0);
@@ -263,7 +270,7 @@ void SchemeEditor::Connect() {
   connect(save_, &QPushButton::clicked, this, &SchemeEditor::SaveScheme);
   connect(test_, &QPushButton::clicked, this, &SchemeEditor::TestRule);
   for (QWidget* control :
-       std::initializer_list<QWidget*>{name_, gbk_, ua_, url_, cookie_, before_, after_, expression_,
+       std::initializer_list<QWidget*>{name_, gbk_, render_, ua_, url_, cookie_, before_, after_, expression_,
                                        expression_->lineEdit(), titleIndex_, urlTemplate_, idIndex_}) {
     control->installEventFilter(this);
   }
@@ -282,6 +289,8 @@ void SchemeEditor::ShowHintOf(QObject* control) {
     hint_->ShowHint(QStringLiteral("方案的标识，示例：天涯论坛_休闲版块"));
   } else if (control == gbk_) {
     hint_->ShowHint(QStringLiteral("源站的编码，选错会乱码。勾选表示gbk，否则为utf-8"));
+  } else if (control == render_) {
+    hint_->ShowHint(QStringLiteral("文章列表由网页脚本生成时勾选：用浏览器打开并运行脚本后再采集，较慢"));
   } else if (control == ua_) {
     hint_->ShowHint(QStringLiteral("自定义浏览器标记，采集手机版页面可能用到！"));
   } else if (control == url_) {
@@ -366,6 +375,7 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
   loadedOptions_ =
       mode == LoadMode::New ? SchemeOptions{} : ReadSchemeOptions(options_, ToInteger(CellOf(row, kRuleId)));
   keywords_->SetLists(KeywordListsOf(loadedOptions_));
+  render_->setChecked(RendersPage(loadedOptions_));
   // A loaded address has not passed a test in this form yet.
   save_->setEnabled(false);
   if (mode == LoadMode::Edit) return;
@@ -376,6 +386,19 @@ void SchemeEditor::LoadSchemeIntoEditor(LoadMode mode, const SchemeCells& row) {
   ua_->setCursorPosition(0);
   idIndex_->setText(QStringLiteral("1"));
   category_->setEditText(CategoryPlaceholder());
+}
+
+SchemeOptions SchemeEditor::Options() const {
+  SchemeOptions options = loadedOptions_;
+  PutKeywordLists(options, keywords_->Lists());
+  const std::string render(kRenderOption);
+  if (render_->isChecked()) {
+    options[render] = "1";
+  } else {
+    options.erase(render);
+  }
+  std::erase_if(options, [](const auto& option) { return option.second.empty(); });
+  return options;
 }
 
 SchemeFields SchemeEditor::Fields() const {
@@ -433,12 +456,10 @@ void SchemeEditor::SaveScheme() {
 }
 
 bool SchemeEditor::SaveWithOptions(const std::string& statement, const std::string& id) {
-  SchemeOptions options = loadedOptions_;
-  PutKeywordLists(options, keywords_->Lists());
+  const SchemeOptions options = Options();
   const bool isNew = id == "0";
-  // Without options to write the scheme is saved as it always was, and a database that never had options
-  // gets no table for them.
-  if (isNew ? options.empty() : options == loadedOptions_) return Execute(options_, statement);
+  // Unchanged options leave the scheme to be saved as it always was.
+  if (!isNew && options == loadedOptions_) return Execute(options_, statement);
 
   if (!Execute(options_, "begin;" + statement + ";")) {
     Execute(options_, "rollback");
@@ -447,6 +468,13 @@ bool SchemeEditor::SaveWithOptions(const std::string& statement, const std::stri
   // The new row's id, read inside the same transaction on this window's own connection.
   const int schemeId =
       isNew ? ToInteger(Query(options_, "select last_insert_rowid()").Cell(0, 0)) : ToInteger(id);
+  // A new scheme without options adds no table to a database that has none; but options left behind by a
+  // deleted scheme whose id a table without AUTOINCREMENT gives out again are not the new scheme's.
+  if (isNew && options.empty() && schemeId > 0 && ReadSchemeOptions(options_, schemeId).empty()) {
+    if (Execute(options_, "commit;")) return true;
+    Execute(options_, "rollback");
+    return false;
+  }
   if (schemeId <= 0 || !Execute(options_, SchemeOptionsStatement(schemeId, options) + "commit;")) {
     Execute(options_, "rollback");
     return false;

@@ -10,6 +10,7 @@
 
 #include "fetch/http_fetcher.h"
 #include "keywords/title_judge.h"
+#include "render/render_session.h"
 #include "storage/scheme_options.h"
 #include "storage/scheme_statements.h"
 #include "ui/options/scheme_list.h"
@@ -48,7 +49,7 @@ class SchemeEditor final : public QWidget {
  public:
   // settings: where a first scheme's category is made when there is none (may be null).
   SchemeEditor(Connection& options, SettingsFile* settings, std::function<void(const QString&)> openAddress,
-               FetchLimits fetchLimits, QWidget* parent = nullptr);
+               FetchLimits fetchLimits, RenderSettings render = {}, QWidget* parent = nullptr);
   ~SchemeEditor() override;
 
   // 组合框1: the category names in order, item data = position from 1.
@@ -67,6 +68,8 @@ class SchemeEditor final : public QWidget {
 
   // The fields as the statements take them.
   SchemeFields Fields() const;
+  // The scheme's options beyond the columns of rule, as the form sets them.
+  SchemeOptions Options() const;
   RuleTester& Tester() const { return *tester_; }
   SchemeProposer& Proposer() const { return *proposer_; }
   KeywordsBox& Keywords() const { return *keywords_; }
@@ -92,8 +95,8 @@ class SchemeEditor final : public QWidget {
   void Unlock();
   void PlaceProposer();
   void EnsureCategory();
-  // Runs the scheme's statement with its options (those it was loaded with, the keywords as typed); the
-  // two are saved together or not at all.
+  // Runs the scheme's statement with its options (those it was loaded with, the keywords and the browser box
+  // as set); the two are saved together or not at all.
   bool SaveWithOptions(const std::string& statement, const std::string& id);
 
   Connection& options_;
@@ -105,6 +108,8 @@ class SchemeEditor final : public QWidget {
   QLineEdit* name_;
   QComboBox* category_;
   QCheckBox* gbk_;
+  // 浏览器渲染: the page through the browser.
+  QCheckBox* render_;
   QLineEdit* ua_;
   QLineEdit* url_;
   QLineEdit* cookie_;

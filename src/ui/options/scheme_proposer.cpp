@@ -28,11 +28,13 @@ QString CandidateCaption(int i, const propose::ProposedScheme& scheme) {
 
 }  // namespace
 
-SchemeProposer::SchemeProposer(ProposerControls controls, RuleTester& tester, FetchLimits limits, QWidget* parent)
+SchemeProposer::SchemeProposer(ProposerControls controls, RuleTester& tester, FetchLimits limits,
+                               RenderSettings render, QWidget* parent)
     : QObject(parent),
       controls_(std::move(controls)),
       tester_(tester),
       limits_(std::move(limits)),
+      render_(std::move(render)),
       window_(parent),
       button_(new QPushButton(QStringLiteral("自动识别"), parent)),
       candidates_(new QComboBox(parent)) {
@@ -58,16 +60,22 @@ void SchemeProposer::Run() {
   }
   const std::string cookie = ToGbk(controls_.cookie->text());
   const std::string ua = ToGbk(controls_.ua->text());
+  // A page built by scripts is proposed for as the browser leaves it, in the encoding the scheme reads it in.
+  const bool render = controls_.render->isChecked();
+  const std::string code = controls_.gbk->isChecked() ? "1" : "0";
   propose::FetchedProposalPage page;
   propose::Proposals proposals;
   const bool finished = tester_.RunBlocking([&](std::stop_token stop) {
-    page = propose::FetchProposalPage(url, cookie, ua, limits_, std::move(stop));
+    page = render ? propose::RenderProposalPage(url, cookie, ua, code, render_, stop)
+                  : propose::FetchProposalPage(url, cookie, ua, limits_, stop);
     if (!stop.stop_requested()) proposals = propose::ProposeSchemes(page.text, url);
   });
   if (!finished) return;
   if (page.text.empty()) {
-    // As the rule tester tells a page that did not come.
-    tester_.ShowResult(RuleTestResult{});
+    // As the rule tester tells a page that did not come, with the browser's reason when there is one.
+    RuleTestResult nothing;
+    nothing.failure = page.failure;
+    tester_.ShowResult(nothing);
     return;
   }
   switch (proposals.outcome) {
@@ -96,8 +104,9 @@ void SchemeProposer::Run() {
   ShowMessage(window_->window(),
               QStringLiteral("自动识别成功：取到　%1条文章！\n已填入候选 1（共 %2 个候选，可在下拉框中换用）。"
                              "请检查测试列表，填好方案名称后保存。")
-                  .arg(best.articles.size())
-                  .arg(proposals_.candidates.size()));
+                      .arg(best.articles.size())
+                      .arg(proposals_.candidates.size()) +
+                  (page.note.empty() ? QString() : QStringLiteral("\n") + FromGbk(page.note)));
 }
 
 void SchemeProposer::Pick(int i) {

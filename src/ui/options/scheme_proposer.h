@@ -1,6 +1,6 @@
 #pragma once
-// 自动识别 of the scheme editor: fetches the page being set up as the rule tester does, proposes schemes for
-// it, fills the editor with the best and shows its hits as a successful test does (unlocking the data items
+// 自动识别 of the scheme editor: fetches the page being set up as the rule tester does (through the browser
+// when 浏览器渲染 is ticked), proposes schemes for it, fills the editor with the best and shows its hits as a successful test does (unlocking the data items
 // and saving); the other proposals wait in a drop-down, and picking one fills the editor with it. A page
 // where no list repeats leaves every field as it was.
 
@@ -10,6 +10,7 @@
 
 #include "fetch/http_fetcher.h"
 #include "propose/propose.h"
+#include "render/render_session.h"
 
 class QCheckBox;
 class QComboBox;
@@ -25,6 +26,7 @@ class RuleTester;
 struct ProposerControls {
   QLineEdit* url;
   QCheckBox* gbk;
+  QCheckBox* render;  // 浏览器渲染
   QLineEdit* cookie;
   QLineEdit* ua;
   QLineEdit* before;
@@ -41,7 +43,8 @@ class SchemeProposer final : public QObject {
   Q_OBJECT
 
  public:
-  SchemeProposer(ProposerControls controls, RuleTester& tester, FetchLimits limits, QWidget* parent);
+  SchemeProposer(ProposerControls controls, RuleTester& tester, FetchLimits limits, RenderSettings render,
+                 QWidget* parent);
 
   // 自动识别 and the drop-down of proposals, for the editor to lay out.
   QPushButton* Button() const { return button_; }
@@ -58,6 +61,7 @@ class SchemeProposer final : public QObject {
   ProposerControls controls_;
   RuleTester& tester_;
   FetchLimits limits_;
+  RenderSettings render_;
   QWidget* window_;
   QPushButton* button_;
   QComboBox* candidates_;

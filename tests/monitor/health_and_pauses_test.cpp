@@ -22,6 +22,7 @@
 #include "support/board_server.h"
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
+#include "support/worker_fixture.h"
 #include "text/encoding.h"
 
 namespace qw {
@@ -78,7 +79,7 @@ TEST(SitePausesTest, ASiteIsTheHostWithAPortOfItsOwn) {
   EXPECT_EQ(SiteOf("https://bbs.example:80/"), "bbs.example:80");
 }
 
-class HealthAndPausesTest : public ::testing::Test {
+class HealthAndPausesTest : public test::WorkerFixture {
  protected:
   void SetUp() override {
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", true), OpenResult::Opened);
@@ -101,23 +102,12 @@ class HealthAndPausesTest : public ::testing::Test {
     return GbkToUtf8(memory_.Text());
   }
 
-  test::TempDir dir_;
-  Connection db_;
-  DatabaseBusy busy_;
-  SchemeCache cache_;
-  SchemeLocks locks_;
-  CompletedSchemes completed_;
-  std::atomic<bool> flag_{false};
-  std::stop_source stop_;
-  MemoryStatusLog memory_;
-  StoppableLog log_{memory_, stop_};
   test::BoardServer boards_;
   HealthBook health_;
   Clock::time_point now_ = kStart;
   SitePauses pauses_{[this] { return now_; }};
   PendingNews news_;
   std::vector<int> changed_;
-  MonitorContext context_{cache_, db_, busy_, log_, flag_, locks_, completed_};
 };
 
 TEST_F(HealthAndPausesTest, AFailingSchemeIsToldOnceWhenItTurnsAndOnceWhenItRecovers) {

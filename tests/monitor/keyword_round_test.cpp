@@ -20,6 +20,7 @@
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "support/waits.h"
+#include "support/worker_fixture.h"
 #include "text/encoding.h"
 
 namespace qw {
@@ -27,7 +28,7 @@ namespace {
 
 std::string G(const char* utf8) { return Utf8ToGbk(utf8); }
 
-class KeywordRoundTest : public ::testing::Test {
+class KeywordRoundTest : public test::WorkerFixture {
  protected:
   void SetUp() override {
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", true), OpenResult::Opened);
@@ -52,19 +53,8 @@ class KeywordRoundTest : public ::testing::Test {
 
   std::string Cell(const std::string& query) { return Query(db_, query).Cell(0, 0); }
 
-  test::TempDir dir_;
-  Connection db_;
-  DatabaseBusy busy_;
-  SchemeCache cache_;
-  SchemeLocks locks_;
-  CompletedSchemes completed_;
-  std::atomic<bool> flag_{false};
-  std::stop_source stop_;
-  MemoryStatusLog memory_;
-  StoppableLog log_{memory_, stop_};
   std::atomic<int> notified_{0};
   test::BoardServer boards_;
-  MonitorContext context_{cache_, db_, busy_, log_, flag_, locks_, completed_};
 };
 
 TEST_F(KeywordRoundTest, ARoundWhoseOnlyNewArticleIsMutedStoresItWithoutAnAlert) {

@@ -9,9 +9,9 @@
 #include <thread>
 #include <utility>
 
+#include "log/status_log.h"
 #include "monitor/fetch_ahead.h"
 #include "monitor/scheme_locks.h"
-#include "log/status_log.h"
 #include "monitor/stoppable_log.h"
 #include "storage/database.h"
 #include "storage/database_busy.h"
@@ -21,6 +21,7 @@
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "support/waits.h"
+#include "support/worker_fixture.h"
 #include "text/encoding.h"
 
 namespace qw {
@@ -40,7 +41,7 @@ TEST(BuildQueueTest, PassKindsPickTheirSchemesInTreeOrder) {
   EXPECT_TRUE(BuildQueue({{1, -11, 1}}, kPassAll).empty());
 }
 
-class MonitorWorkerTest : public ::testing::Test {
+class MonitorWorkerTest : public test::WorkerFixture {
  protected:
   void SetUp() override {
     ASSERT_EQ(OpenDatabase(db_, dir_ / "mavo.sdb", true), OpenResult::Opened);
@@ -61,19 +62,8 @@ class MonitorWorkerTest : public ::testing::Test {
     return std::stoi(Query(db_, "select count(*) from info where " + where).Cell(0, 0));
   }
 
-  test::TempDir dir_;
-  Connection db_;
-  DatabaseBusy busy_;
-  SchemeCache cache_;
-  SchemeLocks locks_;
-  CompletedSchemes completed_;
-  std::atomic<bool> flag_{false};
-  std::stop_source stop_;
-  MemoryStatusLog memory_;
-  StoppableLog log_{memory_, stop_};
   std::atomic<int> notified_{0};
   test::BoardServer boards_;
-  MonitorContext context_{cache_, db_, busy_, log_, flag_, locks_, completed_};
 };
 
 TEST_F(MonitorWorkerTest, ACycleLogsItsStepsNotifiesWaitsAndStartsAfresh) {

@@ -24,6 +24,7 @@
 #include "support/starter_schema.h"
 #include "support/temp_dir.h"
 #include "support/waits.h"
+#include "support/worker_fixture.h"
 #include "text/encoding.h"
 
 namespace qw {
@@ -49,7 +50,7 @@ bool Has(const std::string& text, const std::string& utf8) {
   return text.find(Utf8ToGbk(utf8)) != std::string::npos;
 }
 
-class RenderPassTest : public ::testing::Test {
+class RenderPassTest : public test::WorkerFixture {
  protected:
   void SetUp() override {
     if (std::string_view(QW_RENDER_BIN).empty()) GTEST_SKIP() << kNoHelper;
@@ -87,19 +88,8 @@ class RenderPassTest : public ::testing::Test {
     return helper;
   }
 
-  test::TempDir dir_;
-  Connection db_;
-  DatabaseBusy busy_;
-  SchemeCache cache_;
-  SchemeLocks locks_;
-  CompletedSchemes completed_;
   HealthBook health_;
-  std::atomic<bool> flag_{false};
-  std::stop_source stop_;
-  MemoryStatusLog memory_;
-  StoppableLog log_{memory_, stop_};
   test::ScriptBoardServer boards_;
-  MonitorContext context_{cache_, db_, busy_, log_, flag_, locks_, completed_};
 };
 
 TEST_F(RenderPassTest, AScriptBuiltListIsCollectedThroughTheBrowserOnlyAndTheRendererEndsWithThePass) {

@@ -17,11 +17,7 @@ constexpr std::string_view kCreateTable =
     "create table if not exists scheme_state(id INTEGER PRIMARY KEY, last_check TEXT, outcome TEXT, "
     "failures INTEGER, last_new TEXT);";
 
-// Compared as SQLite compares table names: without regard to ASCII letter case.
-bool HasStateTable(Connection& connection) {
-  return Query(connection, "select 1 from sqlite_master where type='table' and lower(name)='scheme_state'")
-             .RowCount() == 1;
-}
+bool HasStateTable(Connection& connection) { return HasTable(connection, "scheme_state"); }
 
 }  // namespace
 

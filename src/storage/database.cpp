@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 
+#include "storage/sql_literal.h"
 #include "text/encoding.h"
 #include "text/waiting.h"
 
@@ -186,6 +188,15 @@ bool HasProgramTables(Connection& connection) {
                "select count(distinct lower(name)) from sqlite_master where type='table' and lower(name) in "
                "('rule','info')")
              .Cell(0, 0) == "2";
+}
+
+bool HasTable(Connection& connection, std::string_view name) {
+  std::string lowered(name);
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return Query(connection,
+               "select 1 from sqlite_master where type='table' and lower(name)='" + SqlQuoted(lowered) + "'")
+             .RowCount() == 1;
 }
 
 bool Execute(Connection& connection, std::string_view statements) {

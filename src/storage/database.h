@@ -88,6 +88,10 @@ OpenResult OpenDatabase(Connection& connection, const std::filesystem::path& pat
 // without them is no database of the program's yet, and every statement that uses them would fail.
 bool HasProgramTables(Connection& connection);
 
+// True when the database holds the table name (plain ASCII), in any letter case, as SQLite compares table
+// names: a table a later version made with another case is still the same table.
+bool HasTable(Connection& connection, std::string_view name);
+
 // Runs the whole text as sqlite3_exec does (several statements allowed); true when every statement succeeded.
 // An empty text fails without touching the database.
 bool Execute(Connection& connection, std::string_view statements);

@@ -19,10 +19,7 @@ bool IsDecimal(std::string_view text) {
 
 }  // namespace
 
-bool HasKeywordMarks(Connection& connection) {
-  return Query(connection, "select 1 from sqlite_master where type='table' and name='keyword_marks'")
-             .RowCount() == 1;
-}
+bool HasKeywordMarks(Connection& connection) { return HasTable(connection, "keyword_marks"); }
 
 bool EnsureKeywordMarks(Connection& connection) {
   if (HasKeywordMarks(connection)) return true;

@@ -11,10 +11,7 @@ constexpr std::string_view kCreateTable =
     "create table if not exists scheme_options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, "
     "PRIMARY KEY(id, name));";
 
-bool HasOptionsTable(Connection& connection) {
-  return Query(connection, "select 1 from sqlite_master where type='table' and name='scheme_options'")
-             .RowCount() == 1;
-}
+bool HasOptionsTable(Connection& connection) { return HasTable(connection, "scheme_options"); }
 
 }  // namespace
 

@@ -33,6 +33,16 @@ TEST_F(SchemeOptionsTest, ADatabaseWithoutTheTableReadsAsNoOptionsAndGetsItAtThe
   EXPECT_EQ(Query(main_, "select * from info").ColumnCount(), 8);
 }
 
+TEST_F(SchemeOptionsTest, ATableNamedInAnotherLetterCaseIsTheSameTable) {
+  ASSERT_TRUE(Execute(main_,
+                      "create table SCHEME_Options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT "
+                      "NOT NULL, PRIMARY KEY(id, name)); insert into SCHEME_Options values(3,'render','1')"));
+  EXPECT_TRUE(HasTable(main_, "scheme_options"));
+  EXPECT_EQ(ReadSchemeOptions(main_, 3), (SchemeOptions{{"render", "1"}}));
+  ASSERT_TRUE(SaveSchemeOptions(main_, 3, {{"mute", "x"}}));
+  EXPECT_EQ(ReadAllSchemeOptions(main_), (std::map<int, SchemeOptions>{{3, {{"mute", "x"}}}}));
+}
+
 TEST_F(SchemeOptionsTest, ARefusedSaveChangesNothing) {
   ASSERT_TRUE(SaveSchemeOptions(main_, 3, {{"watch", "old"}}));
   ASSERT_TRUE(Execute(main_,

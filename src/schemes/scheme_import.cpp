@@ -4,6 +4,7 @@
 
 #include "schemes/scheme_file.h"
 #include "storage/database.h"
+#include "storage/scheme_options.h"
 #include "storage/scheme_statements.h"
 #include "storage/settings_file.h"
 #include "text/encoding.h"
@@ -60,7 +61,8 @@ bool StoreSchemes(Connection& connection, const std::vector<const SchemeRecord*>
       stored = id > 0;
       if (!stored) error = LastError(connection);
     }
-    if (stored && !scheme->options.empty()) {
+    // Options a deleted scheme left under the same id are not the imported one's.
+    if (stored && (!scheme->options.empty() || HasSchemeOptionsTable(connection))) {
       stored = Execute(connection, SchemeOptionsStatement(id, scheme->options), error);
     }
     if (!stored) {

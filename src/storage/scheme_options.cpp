@@ -11,8 +11,6 @@ constexpr std::string_view kCreateTable =
     "create table if not exists scheme_options(id INTEGER NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, "
     "PRIMARY KEY(id, name));";
 
-bool HasOptionsTable(Connection& connection) { return HasTable(connection, "scheme_options"); }
-
 }  // namespace
 
 const std::string& OptionOf(const SchemeOptions& options, std::string_view name) {
@@ -23,7 +21,7 @@ const std::string& OptionOf(const SchemeOptions& options, std::string_view name)
 
 std::map<int, SchemeOptions> ReadAllSchemeOptions(Connection& connection) {
   std::map<int, SchemeOptions> all;
-  if (!HasOptionsTable(connection)) return all;
+  if (!HasSchemeOptionsTable(connection)) return all;
   const ResultTable table = Query(connection, "select id,name,value from scheme_options");
   for (int r = 0; r < table.RowCount(); ++r) {
     all[ToInteger(table.Cell(r, 0))][table.Cell(r, 1)] = table.Cell(r, 2);
@@ -33,7 +31,7 @@ std::map<int, SchemeOptions> ReadAllSchemeOptions(Connection& connection) {
 
 SchemeOptions ReadSchemeOptions(Connection& connection, int id) {
   SchemeOptions options;
-  if (!HasOptionsTable(connection)) return options;
+  if (!HasSchemeOptionsTable(connection)) return options;
   const ResultTable table =
       Query(connection, "select name,value from scheme_options where id=" + std::to_string(id));
   for (int r = 0; r < table.RowCount(); ++r) options[table.Cell(r, 0)] = table.Cell(r, 1);
@@ -50,6 +48,13 @@ std::string SchemeOptionsStatement(int id, const SchemeOptions& options) {
            SqlQuoted(value) + "');";
   }
   return sql;
+}
+
+bool HasSchemeOptionsTable(Connection& connection) { return HasTable(connection, "scheme_options"); }
+
+bool ForgetSchemeOptions(Connection& connection, int id) {
+  return !HasSchemeOptionsTable(connection) ||
+         Execute(connection, "delete from scheme_options where id=" + std::to_string(id));
 }
 
 bool SaveSchemeOptions(Connection& connection, int id, const SchemeOptions& options) {

@@ -30,4 +30,10 @@ std::string SchemeOptionsStatement(int id, const SchemeOptions& options);
 // Replaces scheme id's options in one transaction; false (and nothing changed) when the database refused.
 bool SaveSchemeOptions(Connection& connection, int id, const SchemeOptions& options);
 
+// Whether the database has the table; a scheme stored without options needs a statement only then, to clear
+// what a deleted scheme may have left under an id that rule gives out again (it has no AUTOINCREMENT).
+bool HasSchemeOptionsTable(Connection& connection);
+// Removes the options of a deleted scheme; a database without the table is left without one.
+bool ForgetSchemeOptions(Connection& connection, int id);
+
 }  // namespace qw

@@ -256,6 +256,12 @@ TEST_F(SchemeTransferTest, AFileWithoutOptionsLeavesADatabaseWithoutTheirTable) 
   Store({Board("plain", "0")});
   ASSERT_TRUE(ImportAll(Export(main_, settings_), other_, otherSettings_).ok);
   EXPECT_EQ(Query(other_, "select count(*) from sqlite_master where name='scheme_options'").Cell(0, 0), "0");
+
+  // Options an older deleted scheme left under the id the import is given are not the imported scheme's.
+  ASSERT_TRUE(SaveSchemeOptions(other_, 2, {{"render", "1"}}));
+  ASSERT_TRUE(ImportAll(Export(main_, settings_), other_, otherSettings_).ok);
+  EXPECT_EQ(Query(other_, "select max(id) from rule").Cell(0, 0), "2");
+  EXPECT_TRUE(ReadAllSchemeOptions(other_).empty());
 }
 
 TEST_F(SchemeTransferTest, ARefusalOfTheDatabaseStoresNothingAndPutsTheCategoriesBack) {

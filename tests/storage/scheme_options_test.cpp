@@ -43,6 +43,15 @@ TEST_F(SchemeOptionsTest, ATableNamedInAnotherLetterCaseIsTheSameTable) {
   EXPECT_EQ(ReadAllSchemeOptions(main_), (std::map<int, SchemeOptions>{{3, {{"mute", "x"}}}}));
 }
 
+TEST_F(SchemeOptionsTest, ADeletedSchemesOptionsGoWithItAndNoTableIsMadeForThem) {
+  EXPECT_TRUE(ForgetSchemeOptions(main_, 3));
+  EXPECT_FALSE(HasSchemeOptionsTable(main_));
+  ASSERT_TRUE(SaveSchemeOptions(main_, 3, {{"render", "1"}}));
+  ASSERT_TRUE(SaveSchemeOptions(main_, 4, {{"mute", "x"}}));
+  EXPECT_TRUE(ForgetSchemeOptions(main_, 3));
+  EXPECT_EQ(ReadAllSchemeOptions(main_), (std::map<int, SchemeOptions>{{4, {{"mute", "x"}}}}));
+}
+
 TEST_F(SchemeOptionsTest, ARefusedSaveChangesNothing) {
   ASSERT_TRUE(SaveSchemeOptions(main_, 3, {{"watch", "old"}}));
   ASSERT_TRUE(Execute(main_,

@@ -21,6 +21,7 @@
 #include <filesystem>
 
 #include "storage/database.h"
+#include "storage/scheme_options.h"
 #include "support/http_test_server.h"
 #include "support/processes.h"
 #include "support/script_board_server.h"
@@ -252,12 +253,18 @@ class OptionsWindowTest : public QObject {
     f.dir.Sql(
         "insert into rule(id, name) values(3, 'A');insert into rule(id, name) values(4, 'B');"
         "insert into info(planname, planid, title) values('A', 3, 'x');");
+    Connection outside;
+    QCOMPARE(OpenDatabase(outside, f.dir.Database()), OpenResult::Opened);
+    QVERIFY(SaveSchemeOptions(outside, 3, {{"render", "1"}}));
+    QVERIFY(SaveSchemeOptions(outside, 4, {{"mute", "x"}}));
     f.Open();
     f.SelectRow(0);
     f.List().DeleteAction()->trigger();
     QCOMPARE(f.List().topLevelItemCount(), 1);
     QCOMPARE(f.List().topLevelItem(0)->text(0), QStringLiteral("4"));
     QCOMPARE(RuleRows(f.dir, "id").size(), 1u);
+    // Its options go with it, the other scheme's stay.
+    QCOMPARE(ReadAllSchemeOptions(outside), (std::map<int, SchemeOptions>{{4, {{"mute", "x"}}}}));
     QVERIFY(f.harness->messages.empty());
     // The main window learns of it at its next refresh only.
     QVERIFY(f.harness->Store().schemes.Has(3));

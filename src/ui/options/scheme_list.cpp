@@ -6,6 +6,7 @@
 
 #include "storage/database.h"
 #include "storage/scheme_cache.h"
+#include "storage/scheme_options.h"
 #include "storage/scheme_statements.h"
 #include "text/gbk_text.h"
 #include "ui/main/gbk_text.h"
@@ -123,7 +124,9 @@ void SchemeList::DeleteSelected() {
   const std::optional<SchemeCells> row = SelectedRow();
   if (!row || row->empty()) return;
   // No question and no report: the refreshed list shows what happened.
-  Execute(options_, SchemeDeleteStatement(row->front()));
+  // The scheme's options go with it, so that a later scheme given its id starts without them.
+  if (Execute(options_, SchemeDeleteStatement(row->front())))
+    ForgetSchemeOptions(options_, ToInteger(row->front()));
   FillSchemeList();
   emit schemesChanged();
 }

@@ -57,7 +57,7 @@ class Pass {
       // The browser gave no page: its reason says more than an empty region would.
       context_.log.AppendStatusLine(page.failure);
     } else {
-      if (!page.note.empty()) context_.log.AppendStatusLine(page.note);
+      if (page.deadlineHit) context_.log.AppendStatusLine(RenderDeadlineNote());
       Collect(Snapshot(row), page.text);
     }
     End();
@@ -226,6 +226,8 @@ bool CompletedSchemes::IsComplete(int id) const {
   return ids_.contains(id);
 }
 
+std::string RenderDeadlineNote() { return QW_GBK("浏览器渲染到期限时页面仍未静止，已用当时渲染出的内容"); }
+
 bool RendersPage(const SchemeOptions& options) { return OptionOf(options, kRenderOption) == "1"; }
 
 PageRequest PageRequestOf(const SchemeRow& row, const SchemeOptions& options) {
@@ -259,7 +261,6 @@ FetchedPage RenderSchemePage(const PageRequest& request, std::stop_token stop, R
   MergeCookies(page.mergedCookie, Utf8ToGbk(rendered.cookies));
   page.text = FlattenLines(Utf8ToGbk(rendered.html));
   page.deadlineHit = rendered.deadlineHit;
-  if (rendered.deadlineHit) page.note = QW_GBK("浏览器渲染到期限时页面仍未静止，已用当时渲染出的内容");
   return page;
 }
 

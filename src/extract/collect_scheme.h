@@ -98,10 +98,12 @@ struct FetchedPage {
   FetchOutcome fetch{};
   // Why a page got through the browser is missing ("浏览器渲染失败：…"), in GBK; empty otherwise.
   std::string failure{};
-  // A page the browser handed over when its deadline came, before it had settled: says so, in GBK.
-  std::string note{};
+  // The browser handed the page over when its deadline came, before it had settled.
   bool deadlineHit = false;
 };
+
+// What the status box and the rule tester say of a page handed over at its deadline; GBK.
+std::string RenderDeadlineNote();
 
 // An article a pass stored, as the table info holds it.
 struct StoredArticle {

@@ -15,7 +15,7 @@ RuleTestResult RunRuleTest(const RuleTestInput& input, const FetchLimits& limits
   FetchedPage page = FetchSchemePage({input.url, input.cookie, input.ua, input.code, input.render}, limits,
                                      std::move(stop), &renderer);
   result.failure = std::move(page.failure);
-  result.note = std::move(page.note);
+  if (page.deadlineHit) result.note = RenderDeadlineNote();
   result.region = CutRegion(page.text, input.before, input.after);
   if (result.region.empty()) return result;
   result.hits = MatchAll(input.pattern, result.region);

@@ -86,7 +86,7 @@ FetchedProposalPage RenderProposalPage(std::string_view url, std::string cookie,
   page.code = declared.empty() ? std::string(code) : declared;
   page.text = std::move(rendered.text);
   page.failure = std::move(rendered.failure);
-  page.note = std::move(rendered.note);
+  if (rendered.deadlineHit) page.note = RenderDeadlineNote();
   return page;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -102,15 +103,24 @@ struct Failure {
 
 class SchemesToolFailureTest : public SchemesToolTest, public ::testing::WithParamInterface<Failure> {
  protected:
-  std::string Words(std::string words) const {
-    for (const auto& [name, path] : {std::pair<std::string, std::string>{"OTHER", Other()},
-                                     {"DB", Db()},
-                                     {"FILE", File()},
-                                     {"DIR", dir_.path().string()}}) {
-      for (std::size_t at; (at = words.find(name)) != std::string::npos;)
-        words.replace(at, name.size(), path);
+  // One pass from left to right: a path put in is never read again, as a temporary folder's random name may
+  // hold a placeholder's letters.
+  std::string Words(const std::string& words) const {
+    const std::pair<std::string, std::string> names[] = {
+        {"OTHER", Other()}, {"DB", Db()}, {"FILE", File()}, {"DIR", dir_.path().string()}};
+    std::string out;
+    for (std::size_t at = 0; at < words.size();) {
+      const auto name = std::find_if(std::begin(names), std::end(names), [&](const auto& n) {
+        return words.compare(at, n.first.size(), n.first) == 0;
+      });
+      if (name == std::end(names)) {
+        out += words[at++];
+      } else {
+        out += name->second;
+        at += name->first.size();
+      }
     }
-    return words;
+    return out;
   }
 };
 
